@@ -1,0 +1,138 @@
+// The main window: owns the form, the USB link and the settings mirror, runs the
+// start-up sequence, the 5000 ms tick and the shutdown, and declares every slot.
+// Slot bodies live beside their subsystem's domain code (status/, settings/, ...).
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "device/Commands.h"
+#include "device/UsbLink.h"
+
+class QProgressBar;
+class QTimerEvent;
+class QCloseEvent;
+class Dialogs;
+
+namespace Ui {
+class MainWindow;
+}
+
+// What the window needs from the outside world; real in the programs, fakes in tests.
+struct Platform {
+    brimel::UsbLibrary &usb;
+    brimel::Clock &clock;
+    Dialogs &dialogs;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(const Platform &platform, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // True when start-up found no device: the caller ends the program without
+    // showing the window.
+    bool startupAborted() const { return startupAborted_; }
+
+    // Generic device operations; failures are reported in the status bar.
+    bool ReadRegister(std::uint8_t index, brimel::ReplyBuffer &reply, std::uint8_t count);
+    bool WriteRegister(std::uint8_t reg, std::uint8_t value);
+    bool ReadSettingsBlock(brimel::ReplyBuffer &reply, std::uint8_t count);
+    bool WriteSettingsBlock(const std::array<std::uint8_t, brimel::kSettingsWriteEntries> &data);
+    bool SendBracket(bool open);
+
+    void RefreshSettings();
+    void RefreshStatus();
+
+    void startPollTimer(int intervalMs);
+    void stopPollTimer();
+    bool pollTimerRunning() const { return timerRunning_ != 0; }
+
+    // Shows a timed message in the status bar (text already translated).
+    void showStatus(const QString &text, int timeoutMs);
+    // Test hook: sees every status-bar message with its duration.
+    std::function<void(const QString &, int)> statusObserver;
+
+    brimel::UsbLink &link() { return link_; }
+    const std::array<std::uint8_t, brimel::kMirrorEntries> &settingsMirror() const {
+        return settingsMirror_;
+    }
+    bool startupComplete() const { return startupComplete_ != 0; }
+    bool disconnected() const { return disconnected_; }
+
+public slots:
+    void on_ProgressChange(int value, int maximum);
+
+private slots:
+    void SaveEDIDtoFile();
+    void LoadEDIDfromFile();
+    void FileExit();
+    void FileAbout();
+    void ReadEDID();
+    bool ReadTvEDID();
+    void WriteEDID();
+    void WriteIF();
+    void CalculateChkSum();
+    void SetActivePort();
+    void SetAutoSwitch();
+    void SetHDCP_Version();
+    void SetEDID_Mode();
+    void SetEPState();
+    void setScaling();
+    void setCsc();
+    void set3x();
+    void set3xEn();
+    void read3x();
+    void reset3x3();
+    void setDownCsc();
+    void setDeepColor();
+    void setDsDeepColor();
+    void setPreset4k30();
+    void setPreset4k60();
+    void setPreset4k30Mode();
+    void setPreset4k60Mode();
+    void setIgnoreEdid();
+    void setHtpc();
+    void setPreset300();
+    void setAviCustom();
+    void setSwPriority();
+    void changeCustomEdid();
+    bool sendAVI();
+    void hdrForceActivate();
+    void setLogoLed();
+    void setBt2020Force();
+    void setAviDisable();
+    void setHdrDisable();
+    void setAutoFillCrc();
+    void resetBrimel();
+    void factoryReset();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void initDevice();
+    void readEdidAtStart();
+    void fillComboBoxes();
+    void releaseForm();
+    void shutdown();
+
+    QProgressBar *progress_ = nullptr;  // the running EDID transfer's progress bar
+    Ui::MainWindow *ui = nullptr;       // the generated form; null once released
+
+    Dialogs &dialogs_;
+    brimel::UsbLink link_;
+
+    std::uint8_t startupComplete_ = 0;
+    int timerRunning_ = 0;
+    int timerId_ = 0;
+    std::uint8_t edidAtStart_ = 1;
+    bool disconnected_ = false;
+    bool startupAborted_ = false;
+    std::array<std::uint8_t, brimel::kMirrorEntries> settingsMirror_{};
+};

@@ -1,0 +1,5 @@
+// Slots that send the custom HDR and AVI infoframes.
+#include "app/CorbanelForm.h"
+
+void MainWindow::WriteIF() {}
+bool MainWindow::sendAVI() { return false; }
