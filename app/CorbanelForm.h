@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "device/Commands.h"
 #include "device/UsbLink.h"
@@ -25,6 +26,8 @@ struct Platform {
     brimel::UsbLibrary &usb;
     brimel::Clock &clock;
     Dialogs &dialogs;
+    // Sees every status-bar message with its duration (tests use it).
+    std::function<void(const QString &, int)> statusObserver = {};
 };
 
 class MainWindow : public QMainWindow {
@@ -54,8 +57,6 @@ public:
 
     // Shows a timed message in the status bar (text already translated).
     void showStatus(const QString &text, int timeoutMs);
-    // Test hook: sees every status-bar message with its duration.
-    std::function<void(const QString &, int)> statusObserver;
 
     brimel::UsbLink &link() { return link_; }
     const std::array<std::uint8_t, brimel::kMirrorEntries> &settingsMirror() const {
@@ -119,11 +120,14 @@ private:
     void initDevice();
     void readEdidAtStart();
     void fillComboBoxes();
-    void releaseForm();
     void shutdown();
 
     QProgressBar *progress_ = nullptr;  // the running EDID transfer's progress bar
-    Ui::MainWindow *ui = nullptr;       // the generated form; null once released
+    // The generated form. It lives as long as the window: a close can arrive from a
+    // nested event loop (a modal box inside a slot), and that slot still reaches its
+    // controls through it when the box returns.
+    std::unique_ptr<Ui::MainWindow> ui;
+    std::function<void(const QString &, int)> statusObserver_;
 
     Dialogs &dialogs_;
     brimel::UsbLink link_;
@@ -134,5 +138,6 @@ private:
     std::uint8_t edidAtStart_ = 1;
     bool disconnected_ = false;
     bool startupAborted_ = false;
+    bool constructing_ = false;
     std::array<std::uint8_t, brimel::kMirrorEntries> settingsMirror_{};
 };

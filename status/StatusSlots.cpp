@@ -3,7 +3,13 @@
 
 #include "app/CorbanelForm.h"
 
-void MainWindow::timerEvent(QTimerEvent *) {}
+// Every timer event of the window is the poll tick. A tick that arrives while a
+// transaction runs (inside a modal box's event loop) is dropped.
+void MainWindow::timerEvent(QTimerEvent *) {
+    if (link_.usbBusy) return;
+    RefreshSettings();
+    RefreshStatus();
+}
 
 void MainWindow::RefreshSettings() {}
 

@@ -1,0 +1,22 @@
+// Entry point of brimel-demo: the real window on an emulated Brimel, in real time.
+#include <QApplication>
+
+#include "app/CorbanelForm.h"
+#include "app/Dialogs.h"
+#include "device/Clock.h"
+#include "emulator/DemoDevice.h"
+#include "emulator/EmulatedUsbLibrary.h"
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    brimel::SteadyClock clock;
+    brimel::EmulatedDevice device;
+    brimel::setUpDemoDevice(device);
+    brimel::EmulatedUsbLibrary usb(clock, brimel::kDemoLatencyMs);
+    usb.attach(device, "2024", "Brimel (emulated)");
+    WidgetDialogs dialogs;
+    MainWindow window(Platform{usb, clock, dialogs});
+    if (window.startupAborted()) return 0;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,79 @@
+// A model of the Brimel: answers every request frame as the device would, keeps its
+// registers, settings block and stores, and can be told to misbehave.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "device/Commands.h"
+
+namespace brimel {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Ways the device (or its cable) can fail; each applies to every frame it matches
+// until cleared, except where a count says otherwise.
+struct DeviceFaults {
+    bool noReply = false;                 // the device stays silent
+    std::optional<std::size_t> shortReply;  // the reply is cut to this many bytes
+    bool wrongEcho = false;               // reply byte 0 is not the command code
+    // Which frames the reply faults above apply to; all frames when empty.
+    std::function<bool(std::span<const std::uint8_t>)> applies;
+    // The device is unplugged after answering this many more frames.
+    std::optional<int> unplugAfter;
+};
+
+class EmulatedDevice {
+public:
+    // Answers one request; nothing for no reply.
+    using Handler = std::function<std::optional<Bytes>(EmulatedDevice &, std::span<const std::uint8_t>)>;
+
+    EmulatedDevice();
+
+    // Takes one request frame as it arrived on the wire.
+    std::optional<Bytes> receive(std::span<const std::uint8_t> request);
+
+    void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
+
+    // Every request frame received, in order (also those that got no reply).
+    const std::vector<Bytes> &log() const { return log_; }
+    void clearLog() { log_.clear(); }
+
+    bool unplugged() const { return unplugged_; }
+    void unplug() { unplugged_ = true; }
+
+    DeviceFaults faults;
+
+    // Firmware version reported by register 0x07.
+    std::uint8_t firmwareMajor = 1;
+    std::uint8_t firmwareMinor = 23;
+    // Settings block: byte 1 of the 0xE1 reply, then the 60 entries.
+    std::uint8_t stateByte = 0;  // bit 0: busy
+    std::array<std::uint8_t, kSettingsEntries> settings{};
+    // Data bytes (from reply byte 2 on) of registers read with 0xE0.
+    std::map<std::uint8_t, Bytes> registerData;
+    // Register writes as the device took them, in order (register, value).
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> registerWrites;
+    // Called on every register write after the settings block was updated.
+    std::function<void(EmulatedDevice &, std::uint8_t reg, std::uint8_t value)> onRegisterWrite;
+
+    // The factory defaults of the settings block.
+    static std::array<std::uint8_t, kSettingsEntries> defaultSettings();
+
+private:
+    std::optional<Bytes> registerCommand(std::span<const std::uint8_t> request);
+    std::optional<Bytes> settingsRead(std::span<const std::uint8_t> request);
+    std::optional<Bytes> settingsWrite(std::span<const std::uint8_t> request);
+    std::optional<Bytes> bracket(std::span<const std::uint8_t> request);
+
+    std::map<std::uint8_t, Handler> handlers_;
+    std::vector<Bytes> log_;
+    bool unplugged_ = false;
+};
+
+}  // namespace brimel

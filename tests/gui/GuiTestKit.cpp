@@ -1,0 +1,66 @@
+// Scripted dialogs and the window-on-emulator rig of the GUI tests.
+#include "GuiTestKit.h"
+
+void ScriptedDialogs::record(ShownDialog d) {
+    shown.append(d);
+    if (onShow) onShow(d);
+}
+
+void ScriptedDialogs::transportWarning(const QString &text) {
+    record({"transport", true, QStringLiteral(" "), text, {}});
+}
+
+void ScriptedDialogs::warning(QWidget *parent, const QString &title, const QString &text) {
+    record({"warning", parent == nullptr, title, text, {}});
+}
+
+bool ScriptedDialogs::question(QWidget *parent, const QString &title, const QString &text,
+                               const QString &informativeText) {
+    record({"question", parent == nullptr, title, text, informativeText});
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
+
+QString ScriptedDialogs::openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                      const QString &filter) {
+    record({"open", parent == nullptr, caption, dir, filter});
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                      const QString &filter) {
+    record({"save", parent == nullptr, caption, dir, filter});
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+void ScriptedDialogs::about(QWidget *parent, const QString &title, const QString &text) {
+    record({"about", parent == nullptr, title, text, {}});
+}
+
+GuiRig::GuiRig() = default;
+GuiRig::~GuiRig() = default;
+
+MainWindow &GuiRig::start() {
+    if (attachDevice) usb.attach(device);
+    window_ = std::make_unique<MainWindow>(Platform{
+        usb, clock, dialogs, [this](const QString &text, int ms) { status.push_back({text, ms}); }});
+    return *window_;
+}
+
+std::vector<brimel::Bytes> GuiRig::takeFrames() {
+    const auto &log = device.log();
+    std::vector<brimel::Bytes> out(log.begin() + static_cast<long>(seen_), log.end());
+    seen_ = log.size();
+    return out;
+}
+
+QString hex(const brimel::Bytes &frame) {
+    QStringList parts;
+    for (auto b : frame) parts << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    return parts.join(QLatin1Char(' '));
+}
+
+brimel::Bytes bytes(std::initializer_list<int> values) {
+    brimel::Bytes out;
+    for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+    return out;
+}

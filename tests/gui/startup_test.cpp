@@ -1,0 +1,221 @@
+// Start-up, shutdown and the generic device operations of the main window, on the
+// emulated device.
+#include <QAction>
+#include <QLabel>
+
+#include "GuiTestKit.h"
+#include "settings/RegisterMap.h"
+
+using brimel::Bytes;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void framesInOrderAndFirmwareLabel() {
+        GuiRig rig;
+        MainWindow &w = rig.start();
+        const auto frames = rig.takeFrames();
+        QVERIFY(frames.size() >= 4);
+        // The firmware, custom HDR and custom AVI reads come before the block read
+        // that decides the firmware label.
+        const std::vector<Bytes> reads{bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x11, 0x21, 0xE0, 0x23}),
+                                       bytes({0x11, 0x13, 0xE0, 0x24}), bytes({0x11, 0x3E, 0xE1})};
+        auto it = std::search(frames.begin(), frames.end(), reads.begin(), reads.end());
+        QVERIFY2(it != frames.end(), "register reads 07, 23, 24 and the block read not in order");
+        QCOMPARE(rig.control<QLabel>("labelFw1")->text(), QStringLiteral("BRIMEL FW Ver: 1.23"));
+        QVERIFY(w.startupComplete());
+        QVERIFY(w.pollTimerRunning());
+        QVERIFY(rig.dialogs.shown.isEmpty());
+        // Nothing but reads and the status bracket during start-up.
+        for (const Bytes &f : frames)
+            QVERIFY2(f[0] == 0x11 || f[2] == 0xB4 || f[2] == 0xB1 || f[2] == 0xE0, qPrintable(hex(f)));
+    }
+
+    void firmwareLabelNeedsTheBlockRead() {
+        GuiRig rig;
+        rig.device.firmwareMinor = 5;
+        rig.device.faults.applies = [](auto f) { return f.size() >= 3 && f[2] == 0xE1; };
+        rig.device.faults.wrongEcho = true;
+        rig.start();
+        QCOMPARE(rig.control<QLabel>("labelFw1")->text(), QStringLiteral("BRIMEL FW Ver:"));
+        QVERIFY(std::find(rig.status.begin(), rig.status.end(),
+                          StatusMessage{"Error Reading values", 4000}) != rig.status.end());
+    }
+
+    void noDeviceEndsBeforeAnyWindow() {
+        GuiRig rig;
+        rig.attachDevice = false;
+        MainWindow &w = rig.start();
+        QVERIFY(w.startupAborted());
+        QVERIFY(!w.isVisible());
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown[0].kind, QStringLiteral("transport"));
+        QVERIFY(rig.dialogs.shown[0].parentless);
+        QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral(" "));
+        QCOMPARE(rig.dialogs.shown[0].text, QStringLiteral("CONNECT BRIMEL USB AND RESTART GUI"));
+        QVERIFY(!w.pollTimerRunning());
+    }
+
+    void openFailureShowsTwoBoxesAndSendsNothing() {
+        GuiRig rig;
+        rig.usb.faults.openFails = true;
+        MainWindow &w = rig.start();
+        QVERIFY(!w.startupAborted());
+        QCOMPARE(rig.dialogs.shown.size(), 2);
+        QCOMPARE(rig.dialogs.shown[0].text, QStringLiteral("Usb device open error!"));
+        QVERIFY(rig.dialogs.shown[0].parentless);
+        QCOMPARE(rig.dialogs.shown[1].kind, QStringLiteral("warning"));
+        QVERIFY(!rig.dialogs.shown[1].parentless);
+        QCOMPARE(rig.dialogs.shown[1].title, QStringLiteral("BRIMEL Utility"));
+        QCOMPARE(rig.dialogs.shown[1].text, QStringLiteral("Hardware not found"));
+        QVERIFY(!w.pollTimerRunning());
+        QVERIFY(!w.startupComplete());
+        QCOMPARE(rig.control<QLabel>("labelFw1")->text(), QStringLiteral("BRIMEL FW Ver:"));
+        w.show();
+        QTest::qWait(20);
+        QVERIFY(rig.takeFrames().empty());
+    }
+
+    void closingSendsNothingAndClosesOnce() {
+        GuiRig rig;
+        MainWindow &w = rig.start();
+        w.show();
+        rig.takeFrames();
+        QVERIFY(w.close());
+        QVERIFY(!w.pollTimerRunning());
+        QCOMPARE(rig.usb.closeCount, 1);
+        QVERIFY(rig.takeFrames().empty());
+        QVERIFY(!w.link().isOpen());
+    }
+
+    void fileExitClosesDeviceAndStopsTimer() {
+        GuiRig rig;
+        MainWindow &w = rig.start();
+        w.show();
+        rig.takeFrames();
+        rig.control<QAction>("actionExit")->trigger();
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.pollTimerRunning());
+        QCOMPARE(rig.usb.closeCount, 1);
+        QVERIFY(rig.takeFrames().empty());
+    }
+
+    void aboutBox() {
+        GuiRig rig;
+        rig.start();
+        rig.control<QAction>("actionAbout")->trigger();
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown[0].kind, QStringLiteral("about"));
+        QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral("About BRIMEL Utility"));
+        QVERIFY(rig.dialogs.shown[0].text.startsWith("<h2>BRIMEL Utility Version 0.21</h2><p>"));
+    }
+
+    void pollTimerStartsOnceAndTicksAfterFiveSeconds() {
+        GuiRig rig;
+        MainWindow &w = rig.start();
+        QVERIFY(w.pollTimerRunning());
+        w.startPollTimer(10);  // already running: nothing changes
+        w.show();
+        rig.takeFrames();
+        QTest::qWait(50);
+        QVERIFY(rig.takeFrames().empty());
+    }
+};
+
+// The generic operations: exact frames, reply checks, status-bar texts and times.
+class RegisterAccessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exactFrames() {
+        GuiRig rig;
+        MainWindow &w = rig.start();
+        rig.takeFrames();
+        brimel::ReplyBuffer reply{};
+        QVERIFY(w.ReadRegister(0x06, reply, 28));
+        QVERIFY(w.WriteRegister(0x28, 0x0F));
+        QVERIFY(w.ReadSettingsBlock(reply, 62));
+        std::array<std::uint8_t, 40> data{};
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 3);
+        QVERIFY(w.WriteSettingsBlock(data));
+        QVERIFY(w.SendBracket(true));
+        QVERIFY(w.SendBracket(false));
+        Bytes block = bytes({0x10, 0x28, 0xE2});
+        block.insert(block.end(), data.begin(), data.end());
+        const std::vector<Bytes> expected{bytes({0x11, 0x1C, 0xE0, 0x06}), bytes({0x10, 0x04, 0xE0, 0x28, 0x0F}),
+                                          bytes({0x11, 0x3E, 0xE1}), block, bytes({0x10, 0x02, 0xB4, 0x00}),
+                                          bytes({0x10, 0x02, 0xB1, 0x00})};
+        QCOMPARE(rig.takeFrames(), expected);
+        QCOMPARE(block.size(), std::size_t{43});
+        QVERIFY(rig.status.empty());
+    }
+
+    void failureTexts() {
+        struct Case {
+            const char *name;
+            std::function<void(GuiRig &)> fault;
+            std::function<bool(MainWindow &)> op;
+            bool result;
+            StatusMessage message;  // empty text: none
+        };
+        brimel::ReplyBuffer reply{};
+        const std::array<std::uint8_t, 40> data{};
+        auto echo = [](GuiRig &r) { r.device.faults.wrongEcho = true; };
+        auto silent = [](GuiRig &r) { r.device.faults.noReply = true; };
+        auto shortReply = [](GuiRig &r) { r.device.faults.shortReply = 61; };
+        auto unplug = [](GuiRig &r) { r.device.unplug(); };
+        const Case cases[] = {
+            {"read, wrong echo", echo, [&](MainWindow &w) { return w.ReadRegister(0x07, reply, 8); }, false, {"...", 2000}},
+            {"read, no reply", silent, [&](MainWindow &w) { return w.ReadRegister(0x07, reply, 8); }, false, {"...", 2000}},
+            {"write, wrong echo", echo, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, true, {"Error Writing values", 4000}},
+            {"write, no reply", silent, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, false, {"Error Writing values", 4000}},
+            {"write, unplugged", unplug, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, false, {"Error Writing values", 4000}},
+            {"block read, 61 bytes", shortReply, [&](MainWindow &w) { return w.ReadSettingsBlock(reply, 62); }, false, {"Error Reading values", 4000}},
+            {"block read, wrong echo", echo, [&](MainWindow &w) { return w.ReadSettingsBlock(reply, 62); }, false, {"Error Reading values", 4000}},
+            {"block write, wrong echo", echo, [&](MainWindow &w) { return w.WriteSettingsBlock(data); }, true, {"Error Writing values", 4000}},
+            {"block write, no reply", silent, [&](MainWindow &w) { return w.WriteSettingsBlock(data); }, false, {"Error Writing values", 4000}},
+            {"bracket, no reply", silent, [&](MainWindow &w) { return w.SendBracket(true); }, true, {}},
+        };
+        for (const Case &c : cases) {
+            GuiRig rig;
+            MainWindow &w = rig.start();
+            rig.status.clear();
+            c.fault(rig);
+            QVERIFY2(c.op(w) == c.result, c.name);
+            if (c.message.text.isEmpty()) {
+                QVERIFY2(rig.status.empty(), c.name);
+            } else {
+                QVERIFY2(rig.status.size() == 1, c.name);
+                QVERIFY2(rig.status[0] == c.message, c.name);
+            }
+            QVERIFY2(rig.dialogs.shown.isEmpty(), c.name);
+        }
+    }
+
+    void writeWithoutDeviceFailsAtOnce() {
+        GuiRig rig;
+        rig.usb.faults.openFails = true;
+        MainWindow &w = rig.start();
+        const std::uint32_t before = rig.clock.tickMs();
+        QVERIFY(!w.WriteRegister(0x01, 1));
+        QCOMPARE(rig.clock.tickMs(), before);
+        QCOMPARE(rig.status.back(), (StatusMessage{"Error Writing values", 4000}));
+    }
+};
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        StartupTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        RegisterAccessTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "startup_test.moc"
