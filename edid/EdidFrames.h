@@ -1,0 +1,49 @@
+// Request frames of the EDID transfers: chunk reads, 8-byte uploads, the apply frame,
+// and the EDID mode and table-number register writes; and which replies they accept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "device/Frames.h"
+#include "edid/EdidText.h"
+
+namespace brimel {
+
+inline constexpr std::size_t kEdidChunkSize = 16;                               // bytes per read
+inline constexpr std::size_t kEdidChunkCount = kEdidSize / kEdidChunkSize;      // 16 reads
+inline constexpr std::size_t kEdidUploadBytes = 8;                              // bytes per frame
+inline constexpr std::size_t kEdidUploadFrames = kEdidSize / kEdidUploadBytes;  // 32 frames
+inline constexpr std::uint32_t kEdidUploadPauseMs = 30;  // after every data frame
+inline constexpr std::uint32_t kEdidReplyLength = 2;     // uploads and the apply frame
+inline constexpr int kEdidTableCount = 25;               // items of the table combo box
+
+// Values of the EDID mode register.
+enum class EdidMode : std::uint8_t { Sink = 1, Fixed = 2, Custom = 3 };
+
+// Read of chunk `chunk` (0..15): 0x11, 16, command, offset 16 * chunk.
+// `command` is cmd::EdidDevice (device's EDID) or cmd::EdidDisplay (display's EDID).
+// Empty for a chunk out of range.
+Frame edidChunkReadFrame(std::uint8_t command, std::size_t chunk);
+
+// Upload data frame `index` (0..31): 0x10, 0x08, command, offset 8 * index, then image
+// bytes 8 * index .. 8 * index + 7. `command` is cmd::EdidUserUpload for the user's
+// EDID or cmd::EdidDevice for a built-in table. Empty for an index out of range.
+Frame edidUploadFrame(std::uint8_t command, const EdidImage &image, std::size_t index);
+
+// The frame that ends every upload: 0x10, 0x08, 0xB1 (3 bytes, no data).
+Frame edidApplyFrame();
+
+// Register writes of the mode and of the table number (combo-box index + 1).
+Frame edidModeFrame(EdidMode mode);
+// Nothing for an index outside the 25 items.
+std::optional<Frame> edidTableFrame(int comboIndex);
+
+// Whether the reply to an upload data frame acknowledges it. A built-in-table frame
+// (0xB0) must be echoed with 0xB0; a user frame (0xB6) is accepted with 0xB6, the code
+// sent, or with 0xB0, the code of the built-in-table frames, since devices answer it
+// either way.
+bool edidUploadAcknowledged(std::uint8_t command, std::uint8_t replyByte0);
+
+}  // namespace brimel
