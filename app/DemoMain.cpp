@@ -13,6 +13,7 @@ int main(int argc, char *argv[]) {
     brimel::EmulatedDevice device;
     brimel::setUpDemoDevice(device);
     brimel::EmulatedUsbLibrary usb(clock, brimel::kDemoLatencyMs);
+    usb.queueWaitMs = 5;  // wait for replies without spinning, as the real backend does
     usb.attach(device, "2024", "Brimel (emulated)");
     WidgetDialogs dialogs;
     MainWindow window(Platform{usb, clock, dialogs});

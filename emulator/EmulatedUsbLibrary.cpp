@@ -103,7 +103,10 @@ int EmulatedUsbLibrary::checkRxQueue(UsbHandle handle, std::uint32_t &queued,
         queued = static_cast<std::uint32_t>(slot->pending->size());
         return UsbOk;
     }
-    clock_.sleepMs(1);  // nothing yet: wait a little, as a real queue check would
+    // Nothing yet: wait a little, as a real queue check would, but not past the reply.
+    std::uint32_t wait = queueWaitMs;
+    if (slot->pending) wait = std::min(wait, slot->readyAt - clock_.tickMs());
+    clock_.sleepMs(std::max<std::uint32_t>(wait, 1));
     return UsbOk;
 }
 

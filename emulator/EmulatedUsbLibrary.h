@@ -44,6 +44,8 @@ public:
 
     LibraryFaults faults;
     std::uint32_t latencyMs;
+    // How long a queue check that finds nothing waits (never past a reply's arrival).
+    std::uint32_t queueWaitMs = 1;
 
     // Bookkeeping that tests look at.
     int openCount = 0;

@@ -1,0 +1,79 @@
+// Measures, on the real clock against the emulated Brimel:
+//  - CPU time and wall time of one transaction that gets no reply (the link waits
+//    4000 ms; the goal is CPU time under 2 % of that);
+//  - wall time of the window's start-up with 1 ms latency per transaction.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+
+#include "app/CorbanelForm.h"
+#include "app/Dialogs.h"
+#include "device/LibusbLibrary.h"
+#include "device/UsbLink.h"
+#include "emulator/EmulatedDevice.h"
+#include "emulator/EmulatedUsbLibrary.h"
+
+namespace {
+
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    auto sec = [](const timeval &tv) { return double(tv.tv_sec) + double(tv.tv_usec) / 1e6; };
+    return sec(ru.ru_utime) + sec(ru.ru_stime);
+}
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Boxes would block a benchmark; it only counts them.
+class CountingDialogs final : public Dialogs {
+public:
+    int shown = 0;
+    void transportWarning(const QString &) override { ++shown; }
+    void warning(QWidget *, const QString &, const QString &) override { ++shown; }
+    bool question(QWidget *, const QString &, const QString &, const QString &) override { return false; }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    void about(QWidget *, const QString &, const QString &) override {}
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    brimel::SteadyClock clock;
+
+    {
+        brimel::EmulatedDevice device;
+        device.faults.noReply = true;
+        brimel::EmulatedUsbLibrary usb(clock);
+        usb.queueWaitMs = brimel::LibusbLibrary::kQueueWaitMs;  // as the real backend waits
+        usb.attach(device);
+        brimel::UsbLink link(usb, clock, [](const char *) {});
+        std::uint32_t index = 0;
+        if (!link.FindUsbDevice("2024", index) || !link.OpenUsbDevice(index)) return 1;
+        const std::uint8_t request[] = {0x11, 0x08, 0xE0, 0x07};
+        brimel::ReplyBuffer reply{};
+        const double cpu0 = cpuSeconds(), wall0 = wallSeconds();
+        const bool ok = link.UsbTransact(reply, request, 8, sizeof request);
+        const double cpu = cpuSeconds() - cpu0, wall = wallSeconds() - wall0;
+        std::printf("unanswered transaction: result %s, wall %.0f ms, CPU %.1f ms (%.2f %% of 4000 ms), %d queue checks\n",
+                    ok ? "true" : "false", wall * 1e3, cpu * 1e3, cpu * 1e3 / 4000.0 * 100.0, usb.queueChecks);
+    }
+
+    {
+        brimel::EmulatedDevice device;
+        brimel::EmulatedUsbLibrary usb(clock, 1);
+        usb.attach(device);
+        CountingDialogs dialogs;
+        const double wall0 = wallSeconds(), cpu0 = cpuSeconds();
+        MainWindow window(Platform{usb, clock, dialogs});
+        const double wall = wallSeconds() - wall0, cpu = cpuSeconds() - cpu0;
+        std::printf("start-up with 1 ms latency: wall %.1f ms, CPU %.1f ms, %zu transactions, %d boxes\n",
+                    wall * 1e3, cpu * 1e3, device.log().size(), dialogs.shown);
+    }
+    return 0;
+}
