@@ -41,9 +41,9 @@ Frame edidModeFrame(EdidMode mode);
 std::optional<Frame> edidTableFrame(int comboIndex);
 
 // Whether the reply to an upload data frame acknowledges it. A built-in-table frame
-// (0xB0) must be echoed with 0xB0; a user frame (0xB6) is accepted with 0xB6, the code
-// sent, or with 0xB0, the code of the built-in-table frames, since devices answer it
-// either way.
+// (0xB0) must be echoed with 0xB0. For a user frame (0xB6) the device's reply code is
+// not pinned down, so both 0xB6 (the code sent, as every other exchange echoes) and
+// 0xB0 (the code of the built-in-table frames) are taken.
 bool edidUploadAcknowledged(std::uint8_t command, std::uint8_t replyByte0);
 
 }  // namespace brimel

@@ -1,7 +1,9 @@
 // EDID files (binary form, binary/text decision, line-end rule) and the EDID frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 

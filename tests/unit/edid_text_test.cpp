@@ -1,6 +1,7 @@
 // EDID checksums, the three-character step rule, the text parser and the formatter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
