@@ -3,6 +3,7 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "app/RunMainWindow.h"
 #include "device/Clock.h"
 #include "emulator/DemoDevice.h"
 #include "emulator/EmulatedUsbLibrary.h"
@@ -16,8 +17,5 @@ int main(int argc, char *argv[]) {
     usb.queueWaitMs = 5;  // wait for replies without spinning, as the real backend does
     usb.attach(device, "2024", "Brimel (emulated)");
     WidgetDialogs dialogs;
-    MainWindow window(Platform{usb, clock, dialogs});
-    if (window.startupAborted()) return 0;
-    window.show();
-    return app.exec();
+    return runMainWindow(Platform{usb, clock, dialogs});
 }

@@ -3,6 +3,7 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "app/RunMainWindow.h"
 #include "device/Clock.h"
 #include "device/LibusbLibrary.h"
 
@@ -11,9 +12,6 @@ int main(int argc, char *argv[]) {
     brimel::LibusbLibrary usb;
     brimel::SteadyClock clock;
     WidgetDialogs dialogs;
-    // The window is destroyed before the USB library it talks through.
-    MainWindow window(Platform{usb, clock, dialogs});
-    if (window.startupAborted()) return 0;  // no device: the box was shown, nothing else
-    window.show();
-    return app.exec();
+    // The window lives inside runMainWindow, so it is gone before the USB library.
+    return runMainWindow(Platform{usb, clock, dialogs});
 }

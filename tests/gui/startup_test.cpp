@@ -4,9 +4,21 @@
 #include <QLabel>
 
 #include "GuiTestKit.h"
+#include "app/RunMainWindow.h"
+#include <QTimer>
 #include "settings/RegisterMap.h"
 
 using brimel::Bytes;
+
+// Counts main windows being shown.
+class ShowCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::Show && qobject_cast<MainWindow *>(o)) ++count;
+        return false;
+    }
+};
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -55,6 +67,20 @@ private slots:
         QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral(" "));
         QCOMPARE(rig.dialogs.shown[0].text, QStringLiteral("CONNECT BRIMEL USB AND RESTART GUI"));
         QVERIFY(!w.pollTimerRunning());
+    }
+
+    void noDeviceProgramExitsWithZeroAndShowsNoWindow() {
+        GuiRig rig;  // an empty bus
+        ShowCounter shows;
+        qApp->installEventFilter(&shows);
+        // Should the event loop start after all, leave it with a code the test rejects.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(99); });
+        const int code = runMainWindow(Platform{rig.usb, rig.clock, rig.dialogs});
+        qApp->removeEventFilter(&shows);
+        QCOMPARE(code, 0);
+        QCOMPARE(shows.count, 0);
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown[0].text, QStringLiteral("CONNECT BRIMEL USB AND RESTART GUI"));
     }
 
     void openFailureShowsTwoBoxesAndSendsNothing() {
