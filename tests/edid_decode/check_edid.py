@@ -32,14 +32,14 @@ class Accepted:
     line: int
 
 
-def parse_items(spec, where):
+def parse_items(text, where):
     items = set()
-    for part in spec.split(","):
+    for part in text.split(","):
         first, _, last = part.strip().partition("-")
         try:
             lo, hi = int(first), int(last or first)
         except ValueError:
-            raise SystemExit(f"{where}: bad item list {spec!r}")
+            raise SystemExit(f"{where}: bad item list {text!r}")
         items.update(range(lo, hi + 1))
     return items
 
