@@ -39,21 +39,33 @@ void MainWindow::initDevice() {
         return;
     }
 
+    // Controls take the device's settings; the combo boxes are still empty here.
+    RefreshSettings();
+
     brimel::ReplyBuffer firmware{};
     brimel::ReplyBuffer customHdr{};
     brimel::ReplyBuffer customAvi{};
     brimel::ReplyBuffer block{};
     ReadRegister(brimel::regread::Firmware, firmware, brimel::readlen::Firmware);
-    ReadRegister(brimel::regread::CustomHdr, customHdr, brimel::readlen::CustomHdr);
-    ReadRegister(brimel::regread::CustomAvi, customAvi, brimel::readlen::CustomAvi);
+    const bool hdrRead = ReadRegister(brimel::regread::CustomHdr, customHdr, brimel::readlen::CustomHdr);
+    const bool aviRead = ReadRegister(brimel::regread::CustomAvi, customAvi, brimel::readlen::CustomAvi);
     if (ReadSettingsBlock(block, brimel::readlen::SettingsBlock)) {
         ui->labelFw1->setText(QString::asprintf(qPrintable(tr("BRIMEL FW Ver: %d.%d")),
                                                 unsigned{firmware[2]}, unsigned{firmware[3]}));
     }
 
+    fillComboBoxes();
+    showStoredInfoframes(customHdr, hdrRead, customAvi, aviRead);
+    readMatrixFromDevice();
+    // Now the combo boxes have items and take the device's values too.
+    RefreshSettings();
+    readEdidAtStart();
+    RefreshStatus();
     startPollTimer(5000);
     startupComplete_ = 1;
 }
+
+void MainWindow::fillComboBoxes() {}
 
 void MainWindow::readEdidAtStart() {
     if (!edidAtStart_) return;

@@ -122,6 +122,16 @@ private:
     void fillComboBoxes();
     void shutdown();
 
+    // Status read-back and display (status/).
+    // Setting slots and the colour matrix (settings/).
+    // Reads the colour matrix into its spin boxes (the body of read3x() past its gate).
+    void readMatrixFromDevice();
+    // Custom infoframes (infoframes/).
+    // Shows the stored custom infoframes read at start-up as text.
+    void showStoredInfoframes(const brimel::ReplyBuffer &hdr, bool hdrRead,
+                              const brimel::ReplyBuffer &avi, bool aviRead);
+    // EDID text, transfers and files (edid/).
+
     QProgressBar *progress_ = nullptr;  // the running EDID transfer's progress bar
     // The generated form. It lives as long as the window: a close can arrive from a
     // nested event loop (a modal box inside a slot), and that slot still reaches its

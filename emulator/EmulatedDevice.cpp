@@ -33,12 +33,15 @@ std::array<std::uint8_t, kSettingsEntries> EmulatedDevice::defaultSettings() {
 }
 
 EmulatedDevice::EmulatedDevice() : settings(defaultSettings()) {
-    using namespace std::placeholders;
     setHandler(cmd::Register, [](EmulatedDevice &d, auto r) { return d.registerCommand(r); });
     setHandler(cmd::SettingsRead, [](EmulatedDevice &d, auto r) { return d.settingsRead(r); });
     setHandler(cmd::SettingsWrite, [](EmulatedDevice &d, auto r) { return d.settingsWrite(r); });
     setHandler(cmd::BracketOpen, [](EmulatedDevice &d, auto r) { return d.bracket(r); });
     setHandler(cmd::BracketClose, [](EmulatedDevice &d, auto r) { return d.bracket(r); });
+    installStatusFeature(*this);
+    installSettingsFeature(*this);
+    installInfoframeFeature(*this);
+    installEdidFeature(*this);
 }
 
 std::optional<Bytes> EmulatedDevice::receive(std::span<const std::uint8_t> request) {

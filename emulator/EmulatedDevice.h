@@ -14,6 +14,12 @@
 
 namespace brimel {
 
+class EmulatedDevice;
+void installStatusFeature(EmulatedDevice &device);
+void installSettingsFeature(EmulatedDevice &device);
+void installInfoframeFeature(EmulatedDevice &device);
+void installEdidFeature(EmulatedDevice &device);
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Ways the device (or its cable) can fail; each applies to every frame it matches
@@ -64,6 +70,18 @@ public:
 
     // The factory defaults of the settings block.
     static std::array<std::uint8_t, kSettingsEntries> defaultSettings();
+
+    // Each feature's state and frames; the handlers live in the feature's own file
+    // (emulator/<Feature>Feature.cpp) and are installed by the constructor.
+
+    // Signal status (StatusFeature.cpp).
+
+    // Settings and colour matrix (SettingsFeature.cpp).
+    std::array<std::uint8_t, 24> matrix{};
+
+    // Custom infoframes (InfoframeFeature.cpp).
+
+    // EDID stores (EdidFeature.cpp).
 
 private:
     std::optional<Bytes> registerCommand(std::span<const std::uint8_t> request);

@@ -3,3 +3,5 @@
 
 void MainWindow::WriteIF() {}
 bool MainWindow::sendAVI() { return false; }
+void MainWindow::showStoredInfoframes(const brimel::ReplyBuffer &, bool, const brimel::ReplyBuffer &,
+                                      bool) {}

@@ -5,3 +5,4 @@ void MainWindow::set3x() {}
 void MainWindow::set3xEn() {}
 void MainWindow::read3x() {}
 void MainWindow::reset3x3() {}
+void MainWindow::readMatrixFromDevice() {}
