@@ -18,11 +18,9 @@ Frame edidUploadFrame(std::uint8_t command, const EdidImage &image, std::size_t 
         return {};
     }
     const std::size_t position = index * kEdidUploadBytes;
-    Frame f{kDirWrite, static_cast<std::uint8_t>(kEdidUploadBytes), command,
-            static_cast<std::uint8_t>(position)};
-    f.insert(f.end(), image.begin() + static_cast<std::ptrdiff_t>(position),
-             image.begin() + static_cast<std::ptrdiff_t>(position + kEdidUploadBytes));
-    return f;
+    return frameWith({kDirWrite, static_cast<std::uint8_t>(kEdidUploadBytes), command,
+                      static_cast<std::uint8_t>(position)},
+                     std::span<const std::uint8_t>(image).subspan(position, kEdidUploadBytes));
 }
 
 Frame edidApplyFrame() {

@@ -97,10 +97,9 @@ void applyHdrChecksum(std::vector<std::uint8_t> &bytes) {
 
 Frame infoframeDataFrame(InfoframeKind kind, std::span<const std::uint8_t> bytes) {
     bytes = bytes.first(std::min(bytes.size(), kInfoframeParseMax));
-    Frame f{kDirWrite, static_cast<std::uint8_t>(bytes.size()),
-            kind == InfoframeKind::Hdr ? cmd::HdrInfoframe : cmd::AviInfoframe};
-    f.insert(f.end(), bytes.begin(), bytes.end());
-    return f;
+    return frameWith({kDirWrite, static_cast<std::uint8_t>(bytes.size()),
+                      kind == InfoframeKind::Hdr ? cmd::HdrInfoframe : cmd::AviInfoframe},
+                     bytes);
 }
 
 Frame infoframeActivationFrame(InfoframeKind kind, std::size_t n) {
