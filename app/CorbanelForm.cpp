@@ -3,6 +3,7 @@
 #include "app/CorbanelForm.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QStatusBar>
 
@@ -65,7 +66,65 @@ void MainWindow::initDevice() {
     startupComplete_ = 1;
 }
 
-void MainWindow::fillComboBoxes() {}
+// Each item is added with its text only; the first addition selects index 0 and fires
+// the box's slot, which sends nothing while start-up is still running.
+void MainWindow::fillComboBoxes() {
+    ui->cmbCscOut->addItem(tr("RGB 0-255"));
+    ui->cmbCscOut->addItem(tr("RGB 16-235"));
+    ui->cmbCscOut->addItem(tr("YCbCr 4:4:4 BT.709/2020"));
+    ui->cmbCscOut->addItem(tr("YCbCr 4:2:2 BT.709/2020"));
+    ui->cmbCscOut->addItem(tr("YCbCr 4:2:0 BT.709/2020"));
+    ui->cmbCscOut->addItem(tr("xvYCC 4:4:4 BT.709"));
+    ui->cmbCscOut->addItem(tr("Follow Input"));
+
+    ui->cmbDownCscOut->addItem(tr("RGB 0-255"));
+    ui->cmbDownCscOut->addItem(tr("YCbCr 4:4:4 BT.709/2020"));
+
+    for (QComboBox *box : {ui->cmbDeepColor, ui->cmbDsDeepColor}) {
+        box->addItem(tr("8-bit / 24-bit"));
+        box->addItem(tr("10-bit / 30-bit"));
+        box->addItem(tr("12-bit / 36-bit"));
+        box->addItem(tr("16-bit / 48-bit"));
+        box->addItem(tr("Follow Input"));
+    }
+
+    ui->cmbPreset4k30->addItem(tr("4k30 444 8-bit 300MHz"));
+    ui->cmbPreset4k30->addItem(tr("4k30 420 8/10/12-bit"));
+    ui->cmbPreset4k30->addItem(tr("1080p30 444 8/10/12-bit"));
+    ui->cmbPreset4k30->addItem(tr("4k30 422 12-bit 300MHz"));
+
+    ui->cmbPreset4k60->addItem(tr("4k60 420 8-bit 300MHz"));
+    ui->cmbPreset4k60->addItem(tr("1080p60 444 8/10/12-bit"));
+
+    static const char *const edidTables[] = {
+        QT_TR_NOOP("1 - Custom Uploaded/Default EDID"),
+        QT_TR_NOOP("2 - 4k60-444 600MHz HDR BT.2020 All Sound"),
+        QT_TR_NOOP("3 - 4k60-444 600MHz HDR BT.2020 Stereo"),
+        QT_TR_NOOP("4 - 4k60-444 600MHz All Sound"),
+        QT_TR_NOOP("5 - 4k60-444 600MHz Stereo"),
+        QT_TR_NOOP("6 - 4k50-444 600MHz HDR BT.2020 All Sound"),
+        QT_TR_NOOP("7 - 4k50-444 600MHz HDR BT.2020 Stereo"),
+        QT_TR_NOOP("8 - 4k60-420 12-bit HDR BT.2020 All Sound"),
+        QT_TR_NOOP("9 - 4k60-420 12-bit HDR BT.2020 Stereo"),
+        QT_TR_NOOP("10 - 4k60-420 12-bit BT.2020 All Sound"),
+        QT_TR_NOOP("11 - 4k60-420 12-bit BT.2020 Stereo"),
+        QT_TR_NOOP("12 - 4k60-420 8-bit 300MHz All Sound"),
+        QT_TR_NOOP("13 - 4k60-420 8-bit 300MHz Stereo"),
+        QT_TR_NOOP("14 - 4k30-444 300MHz All Sound"),
+        QT_TR_NOOP("15 - 4k30-444 300MHz Stereo"),
+        QT_TR_NOOP("16 - 4k30-RGB 300MHz All Sound"),
+        QT_TR_NOOP("17 - 4k30-RGB 300MHz Stereo"),
+        QT_TR_NOOP("18 - 4k24-422 12-bit BT.2020 All Sound"),
+        QT_TR_NOOP("19 - 4k24-422 12-bit BT.2020 Stereo"),
+        QT_TR_NOOP("20 - 1080p-444 148MHz All Sound"),
+        QT_TR_NOOP("21 - 1080p-444 148MHz HDR Stereo"),
+        QT_TR_NOOP("22 - 1080p24-444 All Sound"),
+        QT_TR_NOOP("23 - 1080p24-444 Stereo"),
+        QT_TR_NOOP("24 - 1080I-444 All Sound"),
+        QT_TR_NOOP("25 - 1080I-444 Stereo"),
+    };
+    for (const char *item : edidTables) ui->cmBEdid->addItem(tr(item));
+}
 
 void MainWindow::readEdidAtStart() {
     if (!edidAtStart_) return;

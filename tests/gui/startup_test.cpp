@@ -1,6 +1,7 @@
 // Start-up, shutdown and the generic device operations of the main window, on the
 // emulated device.
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 
 #include "GuiTestKit.h"
@@ -42,6 +43,35 @@ private slots:
         // Nothing but reads and the status bracket during start-up.
         for (const Bytes &f : frames)
             QVERIFY2(f[0] == 0x11 || f[2] == 0xB4 || f[2] == 0xB1 || f[2] == 0xE0, qPrintable(hex(f)));
+    }
+
+    void comboBoxesFilledInOrderWithoutWrites() {
+        GuiRig rig;
+        rig.start();
+        auto items = [&](const char *name) {
+            QStringList out;
+            auto *box = rig.control<QComboBox>(name);
+            for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+            return out;
+        };
+        QCOMPARE(items("cmbCscOut"), (QStringList{"RGB 0-255", "RGB 16-235", "YCbCr 4:4:4 BT.709/2020",
+                                                  "YCbCr 4:2:2 BT.709/2020", "YCbCr 4:2:0 BT.709/2020",
+                                                  "xvYCC 4:4:4 BT.709", "Follow Input"}));
+        QCOMPARE(items("cmbDownCscOut"), (QStringList{"RGB 0-255", "YCbCr 4:4:4 BT.709/2020"}));
+        const QStringList depths{"8-bit / 24-bit", "10-bit / 30-bit", "12-bit / 36-bit", "16-bit / 48-bit",
+                                 "Follow Input"};
+        QCOMPARE(items("cmbDeepColor"), depths);
+        QCOMPARE(items("cmbDsDeepColor"), depths);
+        QCOMPARE(items("cmbPreset4k30"), (QStringList{"4k30 444 8-bit 300MHz", "4k30 420 8/10/12-bit",
+                                                      "1080p30 444 8/10/12-bit", "4k30 422 12-bit 300MHz"}));
+        QCOMPARE(items("cmbPreset4k60"), (QStringList{"4k60 420 8-bit 300MHz", "1080p60 444 8/10/12-bit"}));
+        const QStringList tables = items("cmBEdid");
+        QCOMPARE(tables.size(), 25);
+        QCOMPARE(tables.first(), QStringLiteral("1 - Custom Uploaded/Default EDID"));
+        QCOMPARE(tables[7], QStringLiteral("8 - 4k60-420 12-bit HDR BT.2020 All Sound"));
+        QCOMPARE(tables.last(), QStringLiteral("25 - 1080I-444 Stereo"));
+        // The boxes' first selection ran their slots, but start-up sends no settings.
+        for (const Bytes &f : rig.takeFrames()) QVERIFY2(f[0] == 0x11 || f[2] != 0xE0 || f[3] == 0x0F || f[3] == 0x11, qPrintable(hex(f)));
     }
 
     void firmwareLabelNeedsTheBlockRead() {
