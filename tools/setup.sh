@@ -12,7 +12,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BRIMEL_BUILD_DIR:-$here/build}
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libusb-1.0-0-dev libgtest-dev googletest edid-decode python3 fonts-liberation)
+          libusb-1.0-0-dev libgtest-dev googletest edid-decode python3 fonts-liberation
+          qt6-qpa-plugins desktop-file-utils appstream dpkg-dev xvfb xauth xdotool)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,7 +27,7 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" -j"$(nproc)"
 
 if [ "$mode" = demo ]; then

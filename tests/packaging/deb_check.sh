@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds the Debian package with CPack and checks it: its dependencies, its files, and
+# that the packaged brimel, started without a Brimel attached, shows its one box
+# (caption " ") and no window, and ends with exit code 0 once the box is dismissed.
+set -euo pipefail
+build=$1
+prefix=$2
+for tool in cpack dpkg-deb xvfb-run xdotool; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+# A machine with a real Brimel attached would open it: this check is for machines without.
+for v in /sys/bus/usb/devices/*/idVendor; do
+    [ -f "$v" ] || continue
+    d=$(dirname "$v")
+    if [ "$(cat "$v")" = 10c4 ] && [ "$(cat "$d/idProduct")" = ea61 ]; then
+        echo "skipped: a 10c4:ea61 device is attached"; exit 77
+    fi
+done
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+(cd "$build" && cpack -G DEB -B "$tmp/pkg" >"$tmp/cpack.log") || { cat "$tmp/cpack.log"; exit 1; }
+deb=$(ls "$tmp"/pkg/*.deb)
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for dep in libqt6widgets6 libqt6core6 libusb-1.0-0 qt6-qpa-plugins; do
+    grep -q "$dep" <<<"$depends" || { echo "missing dependency: $dep"; exit 1; }
+done
+contents=$(dpkg-deb -c "$deb")
+for f in "$prefix/bin/brimel" "$prefix/bin/brimel-200" "$prefix/bin/brimel-demo" 70-brimel.rules \
+         org.brimel.Brimel.desktop org.brimel.Brimel.metainfo.xml hicolor/48x48/apps/org.brimel.Brimel.png; do
+    grep -q -- "$f" <<<"$contents" || { echo "not in the package: $f"; exit 1; }
+done
+
+dpkg-deb -x "$deb" "$tmp/root"
+cat >"$tmp/run.sh" <<'RUN'
+#!/usr/bin/env bash
+set -u
+"$1" &
+pid=$!
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^ $' | head -1)
+if [ -z "$box" ]; then echo "no box appeared"; kill "$pid"; exit 1; fi
+if xdotool search --onlyvisible --name 'BRIMEL UTILITY' >/dev/null; then
+    echo "the main window appeared"; kill "$pid"; exit 1
+fi
+xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then echo "still running after the box"; kill "$pid"; exit 1; fi
+wait "$pid"
+code=$?
+echo "exit code $code"
+exit "$code"
+RUN
+QT_QPA_PLATFORM=xcb xvfb-run -a bash "$tmp/run.sh" "$tmp/root$prefix/bin/brimel"
+echo "package: dependencies, files and the no-device start checked"
