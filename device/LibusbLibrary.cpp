@@ -4,7 +4,9 @@
 // without a thread of our own and without busy polling.
 #include "device/LibusbLibrary.h"
 
+#include <grp.h>
 #include <libusb.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -93,12 +95,20 @@ void LibusbLibrary::releaseList() {
 void LibusbLibrary::reportAccessDenied(libusb_device *device) {
     const std::string where = describe(device);
     if (!reported_.insert(where).second) return;
+    char node[64];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", libusb_get_bus_number(device),
+                  libusb_get_device_address(device));
+    std::string owner = "its group";
+    struct stat st {};
+    if (::stat(node, &st) == 0) {
+        if (const struct group *g = ::getgrgid(st.st_gid)) owner = std::string("group '") + g->gr_name + "'";
+    }
     std::fprintf(stderr,
-                 "brimel: no permission to open the USB device %s. Install the udev rule "
-                 "70-brimel.rules (cmake --install puts it in the udev rules directory), run "
-                 "'udevadm control --reload' as root and re-plug the Brimel; or give your user "
-                 "access to /dev/bus/usb.\n",
-                 where.c_str());
+                 "brimel: permission denied opening the USB device %s (%s). Install the udev "
+                 "rule 70-brimel.rules into /etc/udev/rules.d or /usr/lib/udev/rules.d, run "
+                 "'sudo udevadm control --reload' and re-plug the Brimel; or add your user to "
+                 "%s of %s and log in again.\n",
+                 where.c_str(), node, owner.c_str(), node);
 }
 
 void LibusbLibrary::handleEvents(int ms, int *done) {
