@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/Commands.h"
+#include "emulator/SignalScenario.h"
 
 namespace brimel {
 
@@ -75,6 +76,16 @@ public:
     // (emulator/<Feature>Feature.cpp) and are installed by the constructor.
 
     // Signal status (StatusFeature.cpp).
+    // The signal the device sees, or none (no source: the status registers read as
+    // zero records). The status, infoframe and name registers answer from it, so a
+    // change goes through setScenario(), which brings their register data in step.
+    void setScenario(std::optional<SignalScenario> scenario);
+    const std::optional<SignalScenario> &scenario() const { return scenario_; }
+
+private:
+    std::optional<SignalScenario> scenario_;
+
+public:
 
     // Settings and colour matrix (SettingsFeature.cpp).
     std::array<std::uint8_t, 24> matrix{};

@@ -1,7 +1,112 @@
 // The tick and the read-back of the device's settings and signal status.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QTextEdit>
 #include <QTimerEvent>
+#include <algorithm>
+#include <span>
+#include <string>
 
 #include "app/CorbanelForm.h"
+#include "status/SettingsReadBack.h"
+#include "status/StatusDecode.h"
+#include "ui_CorbanelForm.h"
+
+using namespace brimel;
+
+namespace {
+
+// The fixed texts the read-back and the status frame show, marked for translation
+// here because the domain code that holds them stays free of Qt.
+[[maybe_unused]] constexpr const char *kTranslatableTexts[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "Selection locked with slide switch"),
+    QT_TRANSLATE_NOOP("MainWindow", "NO BRIMEL CONNECTED. CONNECT USB AND RESTART"),
+    QT_TRANSLATE_NOOP("MainWindow", "Input :"),
+    QT_TRANSLATE_NOOP("MainWindow", "Output :"),
+    QT_TRANSLATE_NOOP("MainWindow", "In Color Space:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Out Color Space:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Input Pixel Clock:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Input Encryption:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Input Deep Color:"),
+    QT_TRANSLATE_NOOP("MainWindow", "HDR Input:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Output Pixel Clock:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Output Encryption:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Output Deep Color:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Source Name:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Display Name:"),
+};
+
+// The only status label whose text may carry markup (the red clock warnings).
+constexpr std::string_view kRichTextLabel = "lblOutPixelClock";
+
+QString translated(std::string_view text) {
+    return text.empty() ? QString() : MainWindow::tr(std::string(text).c_str());
+}
+
+template <class T>
+T *named(QWidget &root, std::string_view name) {
+    return root.findChild<T *>(
+        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+// One read-back step on the control it names. Checked states, indices and enabled
+// states are set as they are; the controls whose signals reach a slot then write
+// through that slot.
+void applyReadBack(QWidget &root, const ControlOperation &op) {
+    switch (op.op) {
+        case ControlOp::SetChecked:
+            if (auto *b = named<QAbstractButton>(root, op.objectName))
+                b->setChecked(op.argument != 0);
+            break;
+        case ControlOp::SetEnabled:
+            if (auto *w = named<QWidget>(root, op.objectName)) w->setEnabled(op.argument != 0);
+            break;
+        case ControlOp::SetCurrentIndex:
+            if (auto *c = named<QComboBox>(root, op.objectName)) c->setCurrentIndex(op.argument);
+            break;
+        case ControlOp::SetText:
+            if (auto *l = named<QLabel>(root, op.objectName)) l->setText(translated(op.text));
+            break;
+    }
+}
+
+// Status texts are 8-bit strings partly made of bytes the device and the source
+// sent, so every label shows them as plain text except the clock label's markup.
+void setStatusLabel(QLabel &label, std::string_view name, const QString &text) {
+    label.setTextFormat(name == kRichTextLabel ? Qt::RichText : Qt::PlainText);
+    label.setText(text);
+}
+
+void showStatusCaptions(QWidget &root) {
+    for (const StatusCaption &c : statusCaptions()) {
+        if (auto *l = named<QLabel>(root, c.objectName))
+            setStatusLabel(*l, c.objectName, translated(c.caption));
+    }
+}
+
+QString latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void showStatusText(QWidget &root, const StatusText &t) {
+    if (t.widget == StatusWidget::Label) {
+        if (auto *l = named<QLabel>(root, t.objectName))
+            setStatusLabel(*l, t.objectName, latin1(t.text));
+        return;
+    }
+    // Rewriting an unchanged dump would drop the user's selection on every tick.
+    if (auto *box = named<QTextEdit>(root, t.objectName)) {
+        const QString text = latin1(t.text);
+        if (box->toPlainText() != text) box->setPlainText(text);
+    }
+}
+
+std::span<const std::uint8_t> record(const ReplyBuffer &reply, std::size_t length) {
+    return std::span<const std::uint8_t>(reply).first(std::min(length, reply.size()));
+}
+
+}  // namespace
 
 // Every timer event of the window is the poll tick. A tick that arrives while a
 // transaction runs (inside a modal box's event loop) is dropped.
@@ -11,6 +116,61 @@ void MainWindow::timerEvent(QTimerEvent *) {
     RefreshStatus();
 }
 
-void MainWindow::RefreshSettings() {}
+void MainWindow::RefreshSettings() {
+    if (disconnected_) {
+        showStatusCaptions(*this);
+        return;
+    }
+    ReplyBuffer reply{};
+    const bool read = ReadSettingsBlock(reply, readlen::SettingsBlock);
+    const auto block = record(reply, readlen::SettingsBlock);
+    // A busy device's block is not to be used, whatever else arrived with it.
+    if (settingsBlockBusy(block)) return;
+    if (!read) {
+        ui->lblWarning->setText(translated(kNoDeviceWarning));
+        disconnected_ = true;
+        return;
+    }
+    const auto entries = settingsBlockEntries(block);
+    std::copy(entries.begin(), entries.end(), settingsMirror_.begin());
+    for (const ControlOperation &op : readBackPlan(entries)) applyReadBack(*this, op);
+}
 
-void MainWindow::RefreshStatus() {}
+void MainWindow::RefreshStatus() {
+    if (disconnected_) {
+        showStatusCaptions(*this);
+        return;
+    }
+    ReplyBuffer status{};
+    ReplyBuffer spd{};
+    ReplyBuffer hdr{};
+    ReplyBuffer hdmiVsi{};
+    ReplyBuffer forumVsi{};
+    ReplyBuffer audio{};
+    ReplyBuffer avi{};
+    ReplyBuffer name{};
+    ReadRegister(regread::SignalStatus, status, readlen::SignalStatus);
+    if (!statusShown(record(status, kStatusRecordSize))) {
+        showStatusCaptions(*this);
+        return;
+    }
+
+    SendBracket(true);
+    ReadRegister(regread::SpdInfoframe, spd, readlen::Infoframe);
+    ReadRegister(regread::HdrInfoframe, hdr, readlen::Infoframe);
+    ReadRegister(regread::VendorInfoframe1, hdmiVsi, readlen::Infoframe);
+    ReadRegister(regread::VendorInfoframe2, forumVsi, readlen::Infoframe);
+    ReadRegister(regread::AudioInfoframe, audio, readlen::Infoframe);
+    ReadRegister(regread::AviInfoframe, avi, readlen::Infoframe);
+    ReadRegister(regread::DisplayName, name, readlen::DisplayName);
+    SendBracket(false);
+
+    const StatusRecords records{
+        record(status, kStatusRecordSize),      record(spd, kInfoframeRecordSize),
+        record(hdr, kInfoframeRecordSize),      record(hdmiVsi, kInfoframeRecordSize),
+        record(forumVsi, kInfoframeRecordSize), record(audio, kInfoframeRecordSize),
+        record(avi, kInfoframeRecordSize),      record(name, kNameRecordSize),
+    };
+    const StatusDisplay display = decodeStatus(records, ui->cb3x3En->isChecked());
+    for (const StatusText &t : display.inSetOrder()) showStatusText(*this, t);
+}
