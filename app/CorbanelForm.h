@@ -126,6 +126,9 @@ private:
     // Setting slots and the colour matrix (settings/).
     // Reads the colour matrix into its spin boxes (the body of read3x() past its gate).
     void readMatrixFromDevice();
+    // Writes a register of the map: nothing while its gate is closed; otherwise the
+    // write, then the mirror entry the map names takes the value, whatever the outcome.
+    void writeSetting(std::uint8_t reg, std::uint8_t value);
     // Custom infoframes (infoframes/).
     // Shows the stored custom infoframes read at start-up as text.
     void showStoredInfoframes(const brimel::ReplyBuffer &hdr, bool hdrRead,

@@ -88,7 +88,19 @@ private:
 public:
 
     // Settings and colour matrix (SettingsFeature.cpp).
-    std::array<std::uint8_t, 24> matrix{};
+    // The 24-byte matrix block; it is kept where the register read of 0x2C answers
+    // from (registerData), so the 0xE8 write and that read cannot disagree.
+    std::array<std::uint8_t, 24> matrixBlock() const;
+    void setMatrixBlock(const std::array<std::uint8_t, 24> &block);
+    // Device resets (register 0x37) and factory resets (register 0x19) taken so far.
+    int deviceResets = 0;
+    int settingsFactoryResets = 0;
+    int edidFactoryResets = 0;
+    // A factory reset that clears the EDID (0x19 = 1 or 3) calls this to return the
+    // EDID store to its default; the EDID feature sets it.
+    std::function<void(EmulatedDevice &)> resetEdidStore;
+    // The settings feature takes `onRegisterWrite` for the resets; whoever sets it
+    // later keeps the previous function and calls it.
 
     // Custom infoframes (InfoframeFeature.cpp).
 
