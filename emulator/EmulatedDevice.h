@@ -103,6 +103,18 @@ public:
     // later keeps the previous function and calls it.
 
     // Custom infoframes (InfoframeFeature.cpp).
+    // The stored custom HDR and AVI infoframes (type, version, length, checksum,
+    // payload) are registerData[0x23] and registerData[0x24], so the register read
+    // answers with them; the device keeps 31 and 17 bytes, zero after the last one
+    // stored. 0xE5 and 0xE6 replace them; 0xB3 (activation) is acknowledged. They start
+    // as an HDR10 mastering infoframe and an AVI infoframe for 2160p60 BT.2020.
+    static constexpr std::size_t kCustomHdrBytes = 31;
+    static constexpr std::size_t kCustomAviBytes = 17;
+    // Replaces the infoframe of register 0x23 or 0x24 as a data frame does: the bytes
+    // beyond what the device keeps are dropped.
+    void storeCustomInfoframe(std::uint8_t reg, std::span<const std::uint8_t> frame);
+    // The stored infoframe of register 0x23 or 0x24 (empty for another register).
+    Bytes customInfoframe(std::uint8_t reg) const;
 
     // EDID stores (EdidFeature.cpp).
 
