@@ -134,6 +134,26 @@ private:
     void showStoredInfoframes(const brimel::ReplyBuffer &hdr, bool hdrRead,
                               const brimel::ReplyBuffer &avi, bool aviRead);
     // EDID text, transfers and files (edid/).
+    using EdidBytes = std::array<std::uint8_t, 256>;  // one EDID image, both blocks
+    // Parses the plain text of EDIDtext into `image`; -1 when the text breaks the format.
+    int edidTextImage(EdidBytes &image) const;
+    // Replaces EDIDtext by the image in the 16 x 16 layout, the checksum bytes bold.
+    void ShowEDID(const EdidBytes &image);
+    // Replaces EDIDtext by `text` drawn in 8 points in `color`, bold or normal.
+    void setEdidPlainText(const QString &text, Qt::GlobalColor color, bool bold);
+    // Readies the progress bar for a transfer (one bar, created on first use, hidden).
+    void NewProgressBar();
+    // Reads the 16 chunks of the device's (0xB0) or the display's (0xB5) EDID into
+    // EDIDtext; false, with the text untouched, when a chunk fails.
+    bool ReadEdidChunks(std::uint8_t command);
+    // Uploads EDIDtext as table 1; the outcome of the apply frame.
+    bool UploadEDID();
+    // Uploads a built-in table as stored; the outcome of the apply frame.
+    bool UploadEdidTable(const EdidBytes &table);
+    // The 32 data frames of an upload with their progress and 30 ms pauses.
+    void sendEdidData(std::uint8_t command, const EdidBytes &image);
+    // The apply frame 10 08 B1; true when the device answered it with 0xB1.
+    bool sendEdidApply();
 
     QProgressBar *progress_ = nullptr;  // the running EDID transfer's progress bar
     // The generated form. It lives as long as the window: a close can arrive from a

@@ -117,6 +117,30 @@ public:
     Bytes customInfoframe(std::uint8_t reg) const;
 
     // EDID stores (EdidFeature.cpp).
+    using EdidStore = std::array<std::uint8_t, 256>;
+    // The device's fixed default table: presented in FIXED mode, held as table 1 until
+    // the user uploads one, and put back by restoreFactoryEdid().
+    EdidStore factoryEdid{};
+    // Table 1: the user's EDID (0xB6 data frames, committed by the apply frame 10 08 B1).
+    EdidStore userEdid{};
+    // The built-in table the host uploaded last (0xB0 data frames, committed by the
+    // apply frame); presented for table numbers 2 to 25.
+    EdidStore builtinTableEdid{};
+    // The connected display's EDID, answered to 0xB5 chunk reads.
+    EdidStore displayEdid{};
+    // Data frames collect here until the apply frame; the command of the upload in
+    // progress (0xB6 or 0xB0), 0 when none.
+    EdidStore edidStaging{};
+    std::uint8_t edidStagingCommand = 0;
+    // Reply byte 0 to a 0xB6 data frame.
+    std::uint8_t edidUserUploadAck = cmd::EdidDevice;
+    // What 0xB0 chunk reads answer: by the EDID mode (settings entry 2) the display's
+    // EDID, the factory EDID, or (CUSTOM) table 1 or the uploaded built-in table by the
+    // table number (entry 19).
+    const EdidStore &presentedEdid() const;
+    // The EDID part of a factory reset: both tables back to the factory EDID, mode and
+    // table number back to their defaults. Installed as resetEdidStore.
+    void restoreFactoryEdid();
 
 private:
     std::optional<Bytes> registerCommand(std::span<const std::uint8_t> request);
