@@ -1,0 +1,143 @@
+// An emulated Brimel on a umockdev testbed: a USB device in the mock sysfs and
+// /dev/bus/usb whose usbdevfs ioctls are answered here, with the bulk OUT frames going
+// to an EmulatedDevice and its replies coming back on bulk IN.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "emulator/EmulatedDevice.h"
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+namespace brimel::umock {
+
+// What the device presents on the bus.
+struct GadgetConfig {
+    std::uint16_t vendor = 0x10C4;
+    std::uint16_t product = 0xEA61;
+    std::uint8_t endpointIn = 0x81;
+    std::uint8_t endpointOut = 0x01;
+    bool outDescriptorFirst = false;  // order of the two endpoint descriptors
+    std::uint16_t maxPacket = 64;
+    std::string manufacturerString = "Silicon Labs";
+    std::string productString = "Brimel HDMI Processor";
+    std::string serialString = "2024";
+};
+
+// A control request as it arrived at the device.
+struct ControlRequest {
+    std::uint8_t requestType = 0;
+    std::uint8_t request = 0;
+    std::uint16_t value = 0;
+    std::uint16_t index = 0;
+    std::uint16_t length = 0;
+    bool operator==(const ControlRequest &) const = default;
+};
+
+// Everything the tests look at, copied under the harness's lock.
+struct GadgetRecord {
+    std::vector<Bytes> frames;                // bulk OUT frames, as the emulator logged them
+    std::vector<ControlRequest> controls;     // every control request, in order
+    std::vector<std::uint16_t> vendorValues;  // wValue of the 0x40/0x02 requests, in order
+    std::set<std::uint8_t> bulkEndpoints;     // endpoints bulk URBs were submitted on
+    std::vector<std::string> violations;      // requests a real device or kernel would refuse
+    bool interfaceClaimed = false;
+    bool kernelDriverBound = true;  // the serial driver on interface 0
+    int kernelDriverDetaches = 0;
+    int discardedUrbs = 0;
+    std::size_t waitingInUrbs = 0;    // bulk IN URBs waiting for data
+    std::size_t queuedInPackets = 0;  // device data no URB has taken yet
+};
+
+class MockBrimel {
+public:
+    static constexpr const char *kDeviceNode = "/dev/bus/usb/001/002";
+    static constexpr const char *kSysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+
+    explicit MockBrimel(GadgetConfig config = {});
+    // Every client must have closed the device node before the harness goes.
+    ~MockBrimel();
+    MockBrimel(const MockBrimel &) = delete;
+    MockBrimel &operator=(const MockBrimel &) = delete;
+
+    // Empty when the testbed is ready; otherwise what went wrong.
+    const std::string &setupError() const { return setupError_; }
+    // True when this process runs with umockdev's preload library, so that libusb
+    // sees the testbed: /sys is then the testbed's sysfs.
+    bool preloaded() const;
+
+    // Runs `f` on the emulated device while no request is being answered.
+    template <class F>
+    auto withDevice(F &&f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(device_);
+    }
+
+    GadgetRecord record() const;
+
+    // The device sends a packet nobody asked for (a late or stray reply).
+    void sendUnsolicited(const Bytes &packet);
+    // Pulls the cable: pending URBs end as on a disconnect, every later request
+    // fails with ENODEV, and the device leaves sysfs with a "remove" uevent.
+    void unplug();
+    // Another USB device on the bus (sysfs only; nobody should open it).
+    void addOtherDevice(std::uint16_t vendor, std::uint16_t product, const std::string &serial);
+
+private:
+    struct DataUnref {
+        void operator()(UMockdevIoctlData *data) const;
+    };
+    using DataRef = std::unique_ptr<UMockdevIoctlData, DataUnref>;
+    // A submitted URB: the client's usbdevfs_urb and its buffer, both loaded.
+    struct Urb {
+        DataRef urb;
+        DataRef buffer;
+    };
+    struct Outcome {
+        long result = 0;
+        int error = 0;
+    };
+
+    static int onIoctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, void *self);
+    Outcome dispatch(unsigned long request, UMockdevIoctlData *arg);
+    Outcome submitUrb(UMockdevIoctlData *arg);
+    Outcome reapUrb(UMockdevIoctlData *arg);
+    Outcome discardUrb(UMockdevIoctlData *arg);
+    Outcome claim(UMockdevIoctlData *arg, bool disconnectDriver);
+    Outcome release(UMockdevIoctlData *arg);
+    Outcome driverIoctl(UMockdevIoctlData *arg);
+    void controlTransfer(Urb urb);
+    void bulkOut(Urb urb);
+    void complete(Urb urb, int status, int actualLength);
+    void deliverIn();
+    void disconnect();
+    void violation(std::string text);
+
+    GadgetConfig config_;
+    std::string setupError_;
+    UMockdevTestbed *testbed_ = nullptr;
+    UMockdevIoctlBase *handler_ = nullptr;
+    unsigned long signalId_ = 0;
+    int otherDevices_ = 0;
+
+    mutable std::mutex mutex_;
+    bool closed_ = false;
+    bool gone_ = false;
+    EmulatedDevice device_;
+    std::deque<Urb> waitingIn_;
+    std::deque<Urb> reapable_;
+    std::deque<Bytes> inPackets_;
+    GadgetRecord record_;
+};
+
+}  // namespace brimel::umock
