@@ -209,7 +209,6 @@ GadgetRecord MockBrimel::record() const {
     GadgetRecord r = record_;
     r.frames = device_.log();
     r.waitingInUrbs = waitingIn_.size();
-    r.queuedInPackets = inPackets_.size();
     return r;
 }
 

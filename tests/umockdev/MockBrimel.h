@@ -41,7 +41,6 @@ struct ControlRequest {
     std::uint16_t value = 0;
     std::uint16_t index = 0;
     std::uint16_t length = 0;
-    bool operator==(const ControlRequest &) const = default;
 };
 
 // Everything the tests look at, copied under the harness's lock.
@@ -55,8 +54,7 @@ struct GadgetRecord {
     bool kernelDriverBound = true;  // the serial driver on interface 0
     int kernelDriverDetaches = 0;
     int discardedUrbs = 0;
-    std::size_t waitingInUrbs = 0;    // bulk IN URBs waiting for data
-    std::size_t queuedInPackets = 0;  // device data no URB has taken yet
+    std::size_t waitingInUrbs = 0;  // bulk IN URBs waiting for data
 };
 
 class MockBrimel {

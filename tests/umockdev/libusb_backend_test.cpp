@@ -64,9 +64,8 @@ bool restIsZero(const ReplyBuffer &reply, std::size_t from) {
 }
 
 long long msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
 }
 
 constexpr const char *kRunUnderUmockdev =
