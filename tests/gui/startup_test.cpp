@@ -188,6 +188,7 @@ private slots:
         GuiRig rig;
         MainWindow &w = rig.start();
         rig.takeFrames();
+        rig.status.clear();
         brimel::ReplyBuffer reply{};
         QVERIFY(w.ReadRegister(0x06, reply, 28));
         QVERIFY(w.WriteRegister(0x28, 0x0F));
