@@ -10,11 +10,9 @@ root=$tmp/root
 
 DESTDIR=$root cmake --install "$build" >"$tmp/install.log"
 
-rules=$(grep -o 'DESTINATION "[^"]*rules.d' "$build/packaging/cmake_install.cmake" | head -1 | sed 's/DESTINATION "//')
-case "$rules" in
-    /*) ;;
-    *) rules=$prefix/$rules ;;
-esac
+# The rule lands in udev's own directory under the prefix, or in /etc for other prefixes.
+rules=$prefix/lib/udev/rules.d
+[ -f "$root$rules/70-brimel.rules" ] || rules=/etc/udev/rules.d
 expected=(
     "$prefix/bin/brimel" "$prefix/bin/brimel-200" "$prefix/bin/brimel-demo"
     "$rules/70-brimel.rules"
