@@ -22,7 +22,7 @@ esac
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libusb-1.0-0-dev libgtest-dev googletest edid-decode python3 fonts-liberation
           qt6-qpa-plugins desktop-file-utils appstream dpkg-dev xvfb xauth xdotool
-          clang-14 libclang-rt-14-dev)
+          clang-14 libclang-rt-14-dev libumockdev-dev umockdev)
 
 missing=()
 for p in "${packages[@]}"; do
