@@ -5,10 +5,11 @@
 #   tools/setup.sh test      install what is missing, build, run every test (exit 1 on failure)
 #   tools/setup.sh sanitize  the same suite, everything built with ASan and UBSan (build-asan/)
 #   tools/setup.sh fuzz      a short run of every fuzz target under ASan and UBSan (build-fuzz/)
+#   tools/setup.sh memcheck  the unit and GUI tests under valgrind memcheck (build/)
 set -euo pipefail
 
 mode=${1:-}
-case "$mode" in demo|test|sanitize|fuzz) ;; *) echo "usage: $0 demo|test|sanitize|fuzz" >&2; exit 2 ;; esac
+case "$mode" in demo|test|sanitize|fuzz|memcheck) ;; *) echo "usage: $0 demo|test|sanitize|fuzz|memcheck" >&2; exit 2 ;; esac
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BRIMEL_BUILD_DIR:-$here/build}
@@ -22,7 +23,7 @@ esac
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libusb-1.0-0-dev libgtest-dev googletest edid-decode python3 fonts-liberation
           qt6-qpa-plugins desktop-file-utils appstream dpkg-dev xvfb xauth xdotool
-          clang-14 libclang-rt-14-dev libumockdev-dev umockdev)
+          clang-14 libclang-rt-14-dev libumockdev-dev umockdev valgrind)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,6 +47,9 @@ fi
 
 if [ "$mode" = demo ]; then
     exec "$build/app/brimel-demo"
+fi
+if [ "$mode" = memcheck ]; then
+    exec bash "$here/tests/memcheck.sh" "$build"
 fi
 cd "$build"
 if [ "$mode" = sanitize ]; then
