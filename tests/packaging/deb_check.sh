@@ -2,9 +2,12 @@
 # Builds the Debian package with CPack and checks it: its dependencies, its files, and
 # that the packaged brimel, started without a Brimel attached, shows its one box
 # (caption " ") and no window, and ends with exit code 0 once the box is dismissed.
+# With the probe plugin of the umockdev tests (third argument, its plugin folder) it
+# also reads the box's text and checks it is the only box.
 set -euo pipefail
 build=$1
 prefix=$2
+probe_plugins=${3:-}
 for tool in cpack dpkg-deb xvfb-run xdotool; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -53,4 +56,19 @@ echo "exit code $code"
 exit "$code"
 RUN
 QT_QPA_PLATFORM=xcb xvfb-run -a bash "$tmp/run.sh" "$tmp/root$prefix/bin/brimel"
+
+if [ -n "$probe_plugins" ]; then
+    report=$tmp/probe.txt
+    set +e
+    QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH=$probe_plugins QT_QPA_GENERIC_PLUGINS=brimelprobe \
+        BRIMEL_PROBE_REPORT=$report timeout 60 "$tmp/root$prefix/bin/brimel"
+    code=$?
+    set -e
+    expected=$(printf 'box\t \tCONNECT BRIMEL USB AND RESTART GUI')
+    if [ "$(cat "$report")" != "$expected" ]; then
+        echo "the packaged brimel showed, instead of the one box:"; cat "$report"; exit 1
+    fi
+    [ "$code" -eq 0 ] || { echo "the packaged brimel ended with $code after the box"; exit 1; }
+    echo "box text: CONNECT BRIMEL USB AND RESTART GUI; exit code 0"
+fi
 echo "package: dependencies, files and the no-device start checked"
