@@ -92,6 +92,14 @@ void LibusbLibrary::releaseList() {
     list_ = nullptr;
 }
 
+std::string accessDeniedLine(const std::string &device, const std::string &node,
+                             const std::string &owner) {
+    return "brimel: permission denied opening the USB device " + device + " (" + node +
+           "). Install the udev rule 70-brimel.rules into /etc/udev/rules.d or "
+           "/usr/lib/udev/rules.d, run 'sudo udevadm control --reload' and re-plug the "
+           "Brimel; or add your user to " + owner + " of " + node + " and log in again.\n";
+}
+
 void LibusbLibrary::reportAccessDenied(libusb_device *device) {
     const std::string where = describe(device);
     if (!reported_.insert(where).second) return;
@@ -103,12 +111,7 @@ void LibusbLibrary::reportAccessDenied(libusb_device *device) {
     if (::stat(node, &st) == 0) {
         if (const struct group *g = ::getgrgid(st.st_gid)) owner = std::string("group '") + g->gr_name + "'";
     }
-    std::fprintf(stderr,
-                 "brimel: permission denied opening the USB device %s (%s). Install the udev "
-                 "rule 70-brimel.rules into /etc/udev/rules.d or /usr/lib/udev/rules.d, run "
-                 "'sudo udevadm control --reload' and re-plug the Brimel; or add your user to "
-                 "%s of %s and log in again.\n",
-                 where.c_str(), node, owner.c_str(), node);
+    std::fputs(accessDeniedLine(where, node, owner).c_str(), stderr);
 }
 
 void LibusbLibrary::handleEvents(int ms, int *done) {

@@ -19,6 +19,12 @@ struct libusb_transfer;
 
 namespace brimel {
 
+// The standard-error line for a Brimel that cannot be opened for lack of permission:
+// which device (`device`, e.g. "10c4:ea61 on bus 001 device 004"), its node, who may
+// open it (`owner`, e.g. "group 'plugdev'"), and the two ways to get access.
+std::string accessDeniedLine(const std::string &device, const std::string &node,
+                             const std::string &owner);
+
 class LibusbLibrary final : public UsbLibrary {
 public:
     LibusbLibrary();
