@@ -31,7 +31,11 @@ for dep in libqt6widgets6 libqt6core6 libusb-1.0-0 qt6-qpa-plugins; do
     grep -q "$dep" <<<"$depends" || { echo "missing dependency: $dep"; exit 1; }
 done
 contents=$(dpkg-deb -c "$deb")
-for f in "$prefix/bin/brimel" "$prefix/bin/brimel-200" "$prefix/bin/brimel-demo" 70-brimel.rules \
+# udev reads the rule only from its own directories.
+rule=/etc/udev/rules.d/70-brimel.rules
+[ "$prefix" = /usr ] && rule=/usr/lib/udev/rules.d/70-brimel.rules
+grep -q -- " \.$rule\$" <<<"$(dpkg-deb -c "$deb")" || { echo "the udev rule is not at $rule"; exit 1; }
+for f in "$prefix/bin/brimel" "$prefix/bin/brimel-200" "$prefix/bin/brimel-demo" \
          org.brimel.Brimel.desktop org.brimel.Brimel.metainfo.xml hicolor/48x48/apps/org.brimel.Brimel.png; do
     grep -q -- "$f" <<<"$contents" || { echo "not in the package: $f"; exit 1; }
 done
