@@ -1,6 +1,7 @@
 #!/bin/sh
 # Draws the Brimel logo (mark and wordmark) with ImageMagick and writes the five form images.
 # Usage: tools/make_logo.sh [output folder]   (default: QT/forms beside this script)
+# It also writes the desktop icon at 128 and 256 pixels to packaging/icons/ (or $ICON_DIR).
 # The mark is a rounded tile with a "B" whose bowls end in a signal pulse; the wordmark sets
 # the letters B R I M E L in the same stroke style. Everything is drawn from paths, so no font
 # is needed and the images come out the same on every machine.
@@ -44,6 +45,13 @@ mark_draw="
 "$convert" "$work/mark_gradient.png" -resize 48x48 $png_opts "PNG32:$out/brimel48cg.png"
 "$convert" "$work/mark_gradient.png" -resize 32x32 $png_opts "PNG32:$out/logo_brimel32.png"
 "$convert" "$work/mark_flat.png" -define icon:auto-resize=48,32,16 "$out/brimel48c.ico"
+
+# The installed desktop icon at the larger hicolor sizes, for HiDPI menus and docks.
+icons=${ICON_DIR:-$here/../packaging/icons}
+mkdir -p "$icons"
+for size in 128 256; do
+    "$convert" "$work/mark_flat.png" -resize ${size}x$size $png_opts "PNG32:$icons/org.brimel.Brimel-$size.png"
+done
 
 # The wordmark at 512 x 176 (4x), scaled to 128 x 44: the mark, then the six letters.
 # Each letter is a path in a 44 x 88 cell (cap height 88), placed by a translation.
