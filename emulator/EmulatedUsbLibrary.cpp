@@ -74,6 +74,7 @@ int EmulatedUsbLibrary::close(UsbHandle handle) {
 
 int EmulatedUsbLibrary::write(UsbHandle handle, const std::uint8_t *buffer, std::uint32_t toWrite,
                               std::uint32_t &written) {
+    ++writeCount;
     written = 0;
     Slot *slot = slotFor(handle);
     if (!slot) return UsbInvalidHandle;

@@ -50,6 +50,7 @@ public:
     // Bookkeeping that tests look at.
     int openCount = 0;
     int closeCount = 0;
+    int writeCount = 0;  // every write asked for, also those that fail
     int readCount = 0;
     int queueChecks = 0;
     bool isOpen(std::uint32_t index) const;

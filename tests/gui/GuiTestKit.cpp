@@ -1,6 +1,8 @@
 // Scripted dialogs and the window-on-emulator rig of the GUI tests.
 #include "GuiTestKit.h"
 
+#include <unistd.h>
+
 void ScriptedDialogs::record(ShownDialog d) {
     shown.append(d);
     if (onShow) onShow(d);
@@ -63,4 +65,27 @@ brimel::Bytes bytes(std::initializer_list<int> values) {
     brimel::Bytes out;
     for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
     return out;
+}
+
+StdoutCapture::StdoutCapture() : file_(std::tmpfile()) {
+    std::fflush(stdout);
+    saved_ = dup(1);
+    dup2(fileno(file_), 1);
+}
+
+StdoutCapture::~StdoutCapture() { finish(); }
+
+QByteArray StdoutCapture::finish() {
+    if (saved_ < 0) return text_;
+    std::fflush(stdout);
+    dup2(saved_, 1);
+    close(saved_);
+    saved_ = -1;
+    std::rewind(file_);
+    char buffer[256];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+        text_.append(buffer, static_cast<qsizetype>(n));
+    std::fclose(file_);
+    return text_;
 }

@@ -2,10 +2,12 @@
 // clock, scripted dialogs and a record of status-bar messages.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -83,6 +85,22 @@ public:
 private:
     std::unique_ptr<MainWindow> window_;
     std::size_t seen_ = 0;
+};
+
+// Collects what is written to standard output while it lives (file descriptor 1 goes
+// to a temporary file); finish() ends the capture and returns the text.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    StdoutCapture(const StdoutCapture &) = delete;
+    StdoutCapture &operator=(const StdoutCapture &) = delete;
+    QByteArray finish();
+
+private:
+    std::FILE *file_;
+    int saved_ = -1;
+    QByteArray text_;
 };
 
 // Hex text of a frame, "10 04 E0 28 0F", for readable failure messages.

@@ -1,7 +1,5 @@
 // The custom infoframe editor on the emulated device: frames sent for the typed texts,
 // the pause before activation, length limits, failures, and the start-up texts.
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTextEdit>
@@ -15,37 +13,6 @@ namespace {
 
 constexpr std::uint8_t kHdrRegister = 0x23;
 constexpr std::uint8_t kAviRegister = 0x24;
-
-// Collects what is written to standard output while it lives (file descriptor 1 goes
-// to a temporary file).
-class StdoutCapture {
-public:
-    StdoutCapture() : file_(std::tmpfile()) {
-        std::fflush(stdout);
-        saved_ = dup(1);
-        dup2(fileno(file_), 1);
-    }
-    ~StdoutCapture() { finish(); }
-    QByteArray finish() {
-        if (saved_ < 0) return text_;
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        saved_ = -1;
-        std::rewind(file_);
-        char buffer[256];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-            text_.append(buffer, static_cast<qsizetype>(n));
-        std::fclose(file_);
-        return text_;
-    }
-
-private:
-    std::FILE *file_;
-    int saved_ = -1;
-    QByteArray text_;
-};
 
 enum class Box { Hdr, Avi };
 
