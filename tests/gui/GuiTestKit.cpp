@@ -2,6 +2,9 @@
 #include "GuiTestKit.h"
 
 #include <unistd.h>
+#include <algorithm>
+
+#include "edid/BuiltinEdids.h"
 
 void ScriptedDialogs::record(ShownDialog d) {
     shown.append(d);
@@ -88,4 +91,26 @@ QByteArray StdoutCapture::finish() {
         text_.append(buffer, static_cast<qsizetype>(n));
     std::fclose(file_);
     return text_;
+}
+
+const std::vector<brimel::Bytes> &statusShownFrames() {
+    static const std::vector<brimel::Bytes> frames{
+        bytes({0x11, 0x1C, 0xE0, 0x06}), bytes({0x10, 0x02, 0xB4, 0x00}),
+        bytes({0x11, 0x21, 0xE0, 0x15}), bytes({0x11, 0x21, 0xE0, 0x1E}),
+        bytes({0x11, 0x21, 0xE0, 0x1F}), bytes({0x11, 0x21, 0xE0, 0x25}),
+        bytes({0x11, 0x21, 0xE0, 0x26}), bytes({0x11, 0x21, 0xE0, 0x27}),
+        bytes({0x11, 0x0F, 0xE0, 0x35}), bytes({0x10, 0x02, 0xB1, 0x00}),
+    };
+    return frames;
+}
+
+brimel::EdidImage builtinImage(int item) {
+    brimel::EdidImage image{};
+    const auto table = brimel::builtinEdid(item);
+    if (table) std::copy(table->begin(), table->end(), image.begin());
+    return image;
+}
+
+QString edidText(const brimel::EdidImage &image) {
+    return QString::fromStdString(brimel::EdidBytesToText(image));
 }

@@ -13,6 +13,7 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "edid/EdidText.h"
 #include "device/Clock.h"
 #include "emulator/EmulatedDevice.h"
 #include "emulator/EmulatedUsbLibrary.h"
@@ -102,6 +103,15 @@ private:
     int saved_ = -1;
     QByteArray text_;
 };
+
+// The frames of a tick's status part when the device shows a signal: the status read,
+// the bracket open, the seven infoframe and name reads, the bracket closed.
+const std::vector<brimel::Bytes> &statusShownFrames();
+
+// A built-in EDID table as an image (all zero for an item without one), and the
+// EDID text the window shows for an image.
+brimel::EdidImage builtinImage(int item);
+QString edidText(const brimel::EdidImage &image);
 
 // Hex text of a frame, "10 04 E0 28 0F", for readable failure messages.
 QString hex(const brimel::Bytes &frame);

@@ -23,10 +23,6 @@ EdidImage fileImage() {
     return image;
 }
 
-QString edidText(const EdidImage &image) {
-    return QString::fromStdString(brimel::EdidBytesToText(image));
-}
-
 QByteArray raw(const EdidImage &image, std::size_t n = 256) {
     return QByteArray(reinterpret_cast<const char *>(image.data()), static_cast<qsizetype>(n));
 }

@@ -28,17 +28,6 @@ EdidImage testImage(int seed) {
     return image;
 }
 
-EdidImage builtin(int item) {
-    EdidImage image{};
-    const auto table = brimel::builtinEdid(item);
-    if (table) std::copy(table->begin(), table->end(), image.begin());
-    return image;
-}
-
-QString edidText(const EdidImage &image) {
-    return QString::fromStdString(brimel::EdidBytesToText(image));
-}
-
 // The 16 chunk reads of one EDID read, written out.
 std::vector<Bytes> chunkReads(std::uint8_t command) {
     std::vector<Bytes> frames;
@@ -426,7 +415,7 @@ private slots:
             if (item == 1) {
                 expected = {bytes({0x10, 0x04, 0xE0, 0x0E, 0x01})};
             } else {
-                expected = uploadFrames(0xB0, builtin(item), item);
+                expected = uploadFrames(0xB0, builtinImage(item), item);
             }
             QVERIFY2(rig.takeFrames() == expected, c.name);
             QCOMPARE(count(rig.status, "EDID custom written..."), item == 1 ? 0 : 1);
@@ -435,7 +424,7 @@ private slots:
             // The device now presents the chosen table, as a read shows.
             if (c.modeValue == 3) {
                 rig.control<QPushButton>("ButReadEDID")->click();
-                const EdidImage shown = item == 1 ? rig.device.userEdid : builtin(item);
+                const EdidImage shown = item == 1 ? rig.device.userEdid : builtinImage(item);
                 QVERIFY2(rig.edit()->toPlainText() == edidText(shown), c.name);
             }
         }
@@ -449,7 +438,7 @@ private slots:
         };
         rig.device.faults.wrongEcho = true;
         rig.tables()->setCurrentIndex(9);
-        QVERIFY(rig.takeFrames() == uploadFrames(0xB0, builtin(10), 10));
+        QVERIFY(rig.takeFrames() == uploadFrames(0xB0, builtinImage(10), 10));
         QCOMPARE(count(rig.status, "Error reseting EDID values."), 1);
         QCOMPARE(count(rig.status, "EDID custom written..."), 0);
     }
@@ -488,7 +477,7 @@ private slots:
 
             std::vector<Bytes> expected{bytes({0x10, 0x04, 0xE0, 0x05, c.value})};
             if (c.value == 3) {
-                const auto upload = uploadFrames(0xB0, builtin(7), 7);
+                const auto upload = uploadFrames(0xB0, builtinImage(7), 7);
                 expected.insert(expected.end(), upload.begin(), upload.end());
             }
             QVERIFY2(rig.takeFrames() == expected, c.name);

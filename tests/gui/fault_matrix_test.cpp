@@ -49,18 +49,7 @@ const Bytes kAviData = bytes({0x10, 0x05, 0xE6, 0x82, 0x02, 0x0D, 0x00, 0x10});
 const Bytes kAviActivate = bytes({0x10, 0x05, 0xB3, 0x80});
 
 // A tick that shows the signal: status read, bracket, seven reads, bracket.
-const std::vector<Bytes> kStatusShown{
-    kStatusRead,
-    bytes({0x10, 0x02, 0xB4, 0x00}),
-    bytes({0x11, 0x21, 0xE0, 0x15}),
-    bytes({0x11, 0x21, 0xE0, 0x1E}),
-    bytes({0x11, 0x21, 0xE0, 0x1F}),
-    bytes({0x11, 0x21, 0xE0, 0x25}),
-    bytes({0x11, 0x21, 0xE0, 0x26}),
-    bytes({0x11, 0x21, 0xE0, 0x27}),
-    bytes({0x11, 0x0F, 0xE0, 0x35}),
-    bytes({0x10, 0x02, 0xB1, 0x00}),
-};
+const std::vector<Bytes> &kStatusShown = statusShownFrames();
 
 // Status-bar messages.
 const StatusMessage kRegisterReadError{"...", 2000};
@@ -99,17 +88,6 @@ EdidImage seedImage() {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
     brimel::repairEdidChecksums(image);
     return image;
-}
-
-EdidImage builtin(int item) {
-    EdidImage image{};
-    const auto table = brimel::builtinEdid(item);
-    if (table) std::copy(table->begin(), table->end(), image.begin());
-    return image;
-}
-
-QString edidText(const EdidImage &image) {
-    return QString::fromStdString(brimel::EdidBytesToText(image));
 }
 
 // The first `n` chunk reads of an EDID read.
@@ -663,12 +641,12 @@ std::vector<Row> buildRows() {
          .arrange = fault(frameOf(0x10, 0xB0, 0x08), silent),
          .act = [](FaultRig &r) { r.control<QComboBox>("cmBEdid")->setCurrentIndex(9); },
          .status = {kEdidFrameError, {"EDID custom written...", 2000}},
-         .frames = uploadFrames(0xB0, builtin(10), 10)},
+         .frames = uploadFrames(0xB0, builtinImage(10), 10)},
         {.name = "EDID table: apply with a wrong echo, the table number still written",
          .arrange = fault(frameOf(0x10, 0xB1), echo),
          .act = [](FaultRig &r) { r.control<QComboBox>("cmBEdid")->setCurrentIndex(9); },
          .status = {{"Error reseting EDID values.", 2000}},
-         .frames = uploadFrames(0xB0, builtin(10), 10)},
+         .frames = uploadFrames(0xB0, builtinImage(10), 10)},
         {.name = "EDID mode: register write fails, the mirror takes the mode",
          .beforeStart = inCustomMode,
          .arrange = writeFails,
