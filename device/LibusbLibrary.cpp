@@ -51,6 +51,7 @@ struct LibusbLibrary::OpenDevice {
     libusb_transfer *transfer = nullptr;
     int transferDone = 1;  // 0 while the IN transfer is submitted
     bool gone = false;     // the device left the bus
+    bool stalled = false;  // the IN endpoint halted; cleared before the next wait
     std::deque<std::uint8_t> received;
 
     static void LIBUSB_CALL inComplete(libusb_transfer *t) {
@@ -64,6 +65,12 @@ struct LibusbLibrary::OpenDevice {
                 return;
             case LIBUSB_TRANSFER_NO_DEVICE:
                 self->gone = true;
+                self->transferDone = 1;
+                return;
+            case LIBUSB_TRANSFER_STALL:
+                // Resubmitting to a halted endpoint only fails again at once. The halt
+                // is cleared outside the callback, where a synchronous request may run.
+                self->stalled = true;
                 self->transferDone = 1;
                 return;
             default:
@@ -293,11 +300,26 @@ int LibusbLibrary::write(UsbHandle handle, const std::uint8_t *buffer, std::uint
     return written == toWrite ? UsbOk : UsbWriteError;
 }
 
+void LibusbLibrary::recoverFromStall(OpenDevice &dev) {
+    if (!dev.stalled || dev.gone) return;
+    dev.stalled = false;
+    const int r = libusb_clear_halt(dev.handle, dev.endpointIn);
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        dev.gone = true;
+        return;
+    }
+    if (libusb_submit_transfer(dev.transfer) == LIBUSB_SUCCESS)
+        dev.transferDone = 0;
+    else
+        dev.gone = true;
+}
+
 int LibusbLibrary::read(UsbHandle handle, std::uint8_t *buffer, std::uint32_t toRead,
                         std::uint32_t &got) {
     got = 0;
     OpenDevice *dev = deviceFor(handle);
     if (!dev) return UsbInvalidHandle;
+    recoverFromStall(*dev);
     const auto deadline = now() + SteadyMs(readTimeout_);
     while (dev->received.empty() && !dev->gone && !dev->transferDone) {
         const auto left = std::chrono::duration_cast<SteadyMs>(deadline - now()).count();
@@ -343,6 +365,7 @@ int LibusbLibrary::checkRxQueue(UsbHandle handle, std::uint32_t &queued,
     queueStatus = 0;
     OpenDevice *dev = deviceFor(handle);
     if (!dev) return UsbInvalidHandle;
+    recoverFromStall(*dev);
     if (dev->received.empty() && !dev->gone) handleEvents(kQueueWaitMs);
     if (dev->gone && dev->received.empty()) return UsbIoError;
     queued = static_cast<std::uint32_t>(dev->received.size());

@@ -52,6 +52,8 @@ public:
 
 private:
     OpenDevice *deviceFor(UsbHandle handle);
+    // Clears a halted IN endpoint and submits its transfer again.
+    void recoverFromStall(OpenDevice &dev);
     // Runs libusb's event handling for at most `ms` milliseconds, or until `done`.
     void handleEvents(int ms, int *done = nullptr);
     void reportAccessDenied(libusb_device *device);

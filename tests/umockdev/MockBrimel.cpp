@@ -219,6 +219,12 @@ void MockBrimel::sendUnsolicited(const Bytes &packet) {
     deliverIn();
 }
 
+void MockBrimel::haltIn() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inHalted_ = true;
+    stallWaitingIn();
+}
+
 void MockBrimel::unplug() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -281,6 +287,8 @@ MockBrimel::Outcome MockBrimel::dispatch(unsigned long request, UMockdevIoctlDat
             return release(arg);
         case USBDEVFS_IOCTL:
             return driverIoctl(arg);
+        case USBDEVFS_CLEAR_HALT:
+            return clearHalt(arg);
         default: {
             char text[64];
             std::snprintf(text, sizeof text, "unexpected ioctl 0x%lx", request);
@@ -323,9 +331,35 @@ MockBrimel::Outcome MockBrimel::submitUrb(UMockdevIoctlData *arg) {
         bulkOut(std::move(urb));
     } else {
         waitingIn_.push_back(std::move(urb));
-        deliverIn();
+        if (inHalted_)
+            stallWaitingIn();
+        else
+            deliverIn();
     }
     return {};
+}
+
+void MockBrimel::stallWaitingIn() {
+    while (!waitingIn_.empty()) {
+        Urb urb = std::move(waitingIn_.front());
+        waitingIn_.pop_front();
+        ++record_.stalledInUrbs;
+        complete(std::move(urb), -EPIPE, 0);
+    }
+}
+
+MockBrimel::Outcome MockBrimel::clearHalt(UMockdevIoctlData *arg) {
+    if (gone_) return {-1, ENODEV};
+    DataRef data(resolve(arg, 0, sizeof(unsigned int)));
+    unsigned int endpoint = 0;
+    if (!load(data.get(), endpoint)) return {-1, EFAULT};
+    if (endpoint == config_.endpointIn) {
+        inHalted_ = false;
+        ++record_.inHaltsCleared;
+        deliverIn();
+        return {};
+    }
+    return endpoint == config_.endpointOut ? Outcome{} : Outcome{-1, EINVAL};
 }
 
 void MockBrimel::controlTransfer(Urb urb) {
@@ -392,6 +426,7 @@ void MockBrimel::bulkOut(Urb urb) {
 
 // Waiting IN URBs take the device's packets, one packet each.
 void MockBrimel::deliverIn() {
+    if (inHalted_) return;
     while (!waitingIn_.empty() && !inPackets_.empty()) {
         Urb urb = std::move(waitingIn_.front());
         waitingIn_.pop_front();

@@ -54,6 +54,8 @@ struct GadgetRecord {
     bool kernelDriverBound = true;  // the serial driver on interface 0
     int kernelDriverDetaches = 0;
     int discardedUrbs = 0;
+    int stalledInUrbs = 0;  // bulk IN URBs ended with a stall (EPIPE)
+    int inHaltsCleared = 0; // USBDEVFS_CLEAR_HALT requests on the IN endpoint
     std::size_t waitingInUrbs = 0;  // bulk IN URBs waiting for data
 };
 
@@ -85,6 +87,9 @@ public:
 
     // The device sends a packet nobody asked for (a late or stray reply).
     void sendUnsolicited(const Bytes &packet);
+    // The bulk IN endpoint halts: waiting IN URBs, and any submitted until the host
+    // clears the halt, end with a stall; the device's replies wait meanwhile.
+    void haltIn();
     // Pulls the cable: pending URBs end as on a disconnect, every later request
     // fails with ENODEV, and the device leaves sysfs with a "remove" uevent.
     void unplug();
@@ -131,11 +136,15 @@ private:
     mutable std::mutex mutex_;
     bool closed_ = false;
     bool gone_ = false;
+    bool inHalted_ = false;
     EmulatedDevice device_;
     std::deque<Urb> waitingIn_;
     std::deque<Urb> reapable_;
     std::deque<Bytes> inPackets_;
     GadgetRecord record_;
+
+    Outcome clearHalt(UMockdevIoctlData *arg);
+    void stallWaitingIn();
 };
 
 }  // namespace brimel::umock

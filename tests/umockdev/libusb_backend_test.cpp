@@ -278,6 +278,34 @@ TEST(LibusbOnUmockdev, NoReplyEndsTheTransactionAtTheLinksLimit) {
     EXPECT_EQ(bench.mock.record().frames, (std::vector<Bytes>{kFirmwareRead, kFirmwareRead}));
 }
 
+TEST(LibusbOnUmockdev, AHaltedInEndpointIsClearedAndTheLinkWorksOn) {
+    Bench bench;
+    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
+    bench.start();
+    ASSERT_TRUE(bench.open());
+    ReplyBuffer reply{};
+    ASSERT_TRUE(bench.transact(reply, kFirmwareRead, 8));
+
+    // The endpoint halts while the backend's IN transfer waits on it: that transfer
+    // ends with a stall and is not resubmitted into the halt over and over.
+    bench.mock.haltIn();
+    reply = {};
+    EXPECT_TRUE(bench.transact(reply, kFirmwareRead, 8));
+    EXPECT_EQ(prefix(reply, 8), kFirmwareReply);
+    EXPECT_TRUE(restIsZero(reply, 8));
+
+    const GadgetRecord r = bench.mock.record();
+    EXPECT_EQ(r.stalledInUrbs, 1);
+    EXPECT_EQ(r.inHaltsCleared, 1);
+    EXPECT_EQ(r.frames, (std::vector<Bytes>{kFirmwareRead, kFirmwareRead}));
+    EXPECT_TRUE(r.violations.empty());
+    EXPECT_TRUE(bench.boxes.empty());
+
+    // And the next transaction needs no recovery.
+    EXPECT_TRUE(bench.transact(reply, kFirmwareRead, 8));
+    EXPECT_EQ(bench.mock.record().inHaltsCleared, 1);
+}
+
 TEST(LibusbOnUmockdev, UnplugFailsTheNextTransactionAtOnce) {
     Bench bench;
     ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
