@@ -22,8 +22,10 @@ bool MainWindow::ReadRegister(std::uint8_t index, ReplyBuffer &reply, std::uint8
 bool MainWindow::WriteRegister(std::uint8_t reg, std::uint8_t value) {
     const Frame frame = registerWriteFrame(reg, value);
     ReplyBuffer reply{};
-    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size()));
-    if (!ok || reply[0] != cmd::Register) showStatus(tr("Error Writing values"), kErrorMs);
+    // A reply with another code is no acknowledgement: it fails like no reply.
+    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size())) &&
+                    reply[0] == cmd::Register;
+    if (!ok) showStatus(tr("Error Writing values"), kErrorMs);
     return ok;
 }
 
@@ -39,8 +41,9 @@ bool MainWindow::ReadSettingsBlock(ReplyBuffer &reply, std::uint8_t count) {
 bool MainWindow::WriteSettingsBlock(const std::array<std::uint8_t, kSettingsWriteEntries> &data) {
     const Frame frame = settingsWriteFrame(data);
     ReplyBuffer reply{};
-    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size()));
-    if (!ok || reply[0] != cmd::SettingsWrite) showStatus(tr("Error Writing values"), kErrorMs);
+    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size())) &&
+                    reply[0] == cmd::SettingsWrite;
+    if (!ok) showStatus(tr("Error Writing values"), kErrorMs);
     return ok;
 }
 
