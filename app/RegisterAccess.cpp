@@ -8,43 +8,40 @@ using namespace brimel;
 namespace {
 constexpr int kNoticeMs = 2000;
 constexpr int kErrorMs = 4000;
+
+// One exchange that counts only when the reply echoes `code`: a reply with another
+// code is no answer to this frame and fails like no reply.
+bool exchange(UsbLink &link, const Frame &frame, ReplyBuffer &reply, std::uint32_t expected,
+              std::uint8_t code) {
+    return link.UsbTransact(reply, frame.data(), expected, static_cast<std::uint32_t>(frame.size())) &&
+           reply[0] == code;
+}
 }  // namespace
 
 bool MainWindow::ReadRegister(std::uint8_t index, ReplyBuffer &reply, std::uint8_t count) {
-    const Frame frame = registerReadFrame(index, count);
-    if (link_.UsbTransact(reply, frame.data(), count, static_cast<std::uint32_t>(frame.size())) &&
-        reply[0] == cmd::Register)
-        return true;
+    if (exchange(link_, registerReadFrame(index, count), reply, count, cmd::Register)) return true;
     showStatus(tr("..."), kNoticeMs);
     return false;
 }
 
 bool MainWindow::WriteRegister(std::uint8_t reg, std::uint8_t value) {
-    const Frame frame = registerWriteFrame(reg, value);
     ReplyBuffer reply{};
-    // A reply with another code is no acknowledgement: it fails like no reply.
-    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size())) &&
-                    reply[0] == cmd::Register;
-    if (!ok) showStatus(tr("Error Writing values"), kErrorMs);
-    return ok;
+    if (exchange(link_, registerWriteFrame(reg, value), reply, 2, cmd::Register)) return true;
+    showStatus(tr("Error Writing values"), kErrorMs);
+    return false;
 }
 
 bool MainWindow::ReadSettingsBlock(ReplyBuffer &reply, std::uint8_t count) {
-    const Frame frame = settingsReadFrame(count);
-    if (link_.UsbTransact(reply, frame.data(), count, static_cast<std::uint32_t>(frame.size())) &&
-        reply[0] == cmd::SettingsRead)
-        return true;
+    if (exchange(link_, settingsReadFrame(count), reply, count, cmd::SettingsRead)) return true;
     showStatus(tr("Error Reading values"), kErrorMs);
     return false;
 }
 
 bool MainWindow::WriteSettingsBlock(const std::array<std::uint8_t, kSettingsWriteEntries> &data) {
-    const Frame frame = settingsWriteFrame(data);
     ReplyBuffer reply{};
-    const bool ok = link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size())) &&
-                    reply[0] == cmd::SettingsWrite;
-    if (!ok) showStatus(tr("Error Writing values"), kErrorMs);
-    return ok;
+    if (exchange(link_, settingsWriteFrame(data), reply, 2, cmd::SettingsWrite)) return true;
+    showStatus(tr("Error Writing values"), kErrorMs);
+    return false;
 }
 
 bool MainWindow::SendBracket(bool open) {

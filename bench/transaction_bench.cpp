@@ -2,45 +2,17 @@
 //  - CPU time and wall time of one transaction that gets no reply (the link waits
 //    4000 ms; the goal is CPU time under 2 % of that);
 //  - wall time of the window's start-up with 1 ms latency per transaction.
-#include <sys/resource.h>
-
 #include <QApplication>
-#include <chrono>
 #include <cstdio>
 
-#include "app/CorbanelForm.h"
-#include "app/Dialogs.h"
+#include "BenchKit.h"
 #include "device/LibusbLibrary.h"
 #include "device/UsbLink.h"
 #include "emulator/EmulatedDevice.h"
 #include "emulator/EmulatedUsbLibrary.h"
 
-namespace {
-
-double cpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    auto sec = [](const timeval &tv) { return double(tv.tv_sec) + double(tv.tv_usec) / 1e6; };
-    return sec(ru.ru_utime) + sec(ru.ru_stime);
-}
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// Boxes would block a benchmark; it only counts them.
-class CountingDialogs final : public Dialogs {
-public:
-    int shown = 0;
-    void transportWarning(const QString &) override { ++shown; }
-    void warning(QWidget *, const QString &, const QString &) override { ++shown; }
-    bool question(QWidget *, const QString &, const QString &, const QString &) override { return false; }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    void about(QWidget *, const QString &, const QString &) override {}
-};
-
-}  // namespace
+using bench::cpuSeconds;
+using bench::wallSeconds;
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -68,7 +40,7 @@ int main(int argc, char **argv) {
         brimel::EmulatedDevice device;
         brimel::EmulatedUsbLibrary usb(clock, 1);
         usb.attach(device);
-        CountingDialogs dialogs;
+        bench::CountingDialogs dialogs;
         const double wall0 = wallSeconds(), cpu0 = cpuSeconds();
         MainWindow window(Platform{usb, clock, dialogs});
         const double wall = wallSeconds() - wall0, cpu = cpuSeconds() - cpu0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the unit and GUI test programs of a build under valgrind's memcheck: any memory
 # error or definite leak fails the run. tests/valgrind.supp holds the suppressions of
-# allocations that are not ours (none are needed today).
+# allocations that are not ours.
 #   tests/memcheck.sh [build folder]    (default: build/)
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

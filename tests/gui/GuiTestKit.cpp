@@ -93,6 +93,11 @@ QByteArray StdoutCapture::finish() {
     return text_;
 }
 
+void tick(MainWindow &w) {
+    QTimerEvent e(1);
+    QCoreApplication::sendEvent(&w, &e);
+}
+
 const std::vector<brimel::Bytes> &statusShownFrames() {
     static const std::vector<brimel::Bytes> frames{
         bytes({0x11, 0x1C, 0xE0, 0x06}), bytes({0x10, 0x02, 0xB4, 0x00}),

@@ -104,6 +104,10 @@ private:
     QByteArray text_;
 };
 
+// The window's poll tick, as its timer delivers it. The id is 1: QMainWindow's layout
+// takes a timer event whose id equals its idle timer's (0) for itself.
+void tick(MainWindow &w);
+
 // The frames of a tick's status part when the device shows a signal: the status read,
 // the bracket open, the seven infoframe and name reads, the bracket closed.
 const std::vector<brimel::Bytes> &statusShownFrames();

@@ -192,11 +192,7 @@ public:
         dialogs.onShow = [this](const ShownDialog &) { clock.advance(kUserReadsBoxMs); };
     }
 
-    // The window's tick (timer id 0 belongs to the main window's layout).
-    void tick() {
-        QTimerEvent e(1);
-        QCoreApplication::sendEvent(&window(), &e);
-    }
+    void tick() { ::tick(window()); }
     void click(const char *name) { control<QAbstractButton>(name)->click(); }
     QTextEdit *edid() { return control<QTextEdit>("EDIDtext"); }
     QTextEdit *hdr() { return control<QTextEdit>("HDRCustomText"); }

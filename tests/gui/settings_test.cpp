@@ -34,12 +34,6 @@ QString hexList(const std::vector<Bytes> &frames) {
     return parts.join(QStringLiteral(" | "));
 }
 
-// The poll tick. Qt drops a timer event whose id is 0, so the id is 1.
-void tick(MainWindow &w) {
-    QTimerEvent e(1);
-    QCoreApplication::sendEvent(&w, &e);
-}
-
 }  // namespace
 
 class SettingsTest : public QObject {

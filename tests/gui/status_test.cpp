@@ -36,13 +36,6 @@ const std::vector<std::pair<const char *, QString>> kCaptions{
 const char *const kDumpBoxes[] = {"SPDtext",     "HDVSItext", "AUDtext",
                                   "HDMIVSItext", "AVItext",   "HDRtext"};
 
-// The window's tick. Timer id 0 would not do: QMainWindow's layout takes timer
-// events whose id equals one of its idle timers' (0) for itself.
-void tick(MainWindow &w) {
-    QTimerEvent e(1);
-    QCoreApplication::sendEvent(&w, &e);
-}
-
 // What the read-back can change: every button's checked and enabled state, every
 // combo box's index, the EDID text's enabled state, the lock labels and the
 // settings mirror.

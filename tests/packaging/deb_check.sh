@@ -34,7 +34,7 @@ contents=$(dpkg-deb -c "$deb")
 # udev reads the rule only from its own directories.
 rule=/etc/udev/rules.d/70-brimel.rules
 [ "$prefix" = /usr ] && rule=/usr/lib/udev/rules.d/70-brimel.rules
-grep -q -- " \.$rule\$" <<<"$(dpkg-deb -c "$deb")" || { echo "the udev rule is not at $rule"; exit 1; }
+grep -q -- " \.$rule\$" <<<"$contents" || { echo "the udev rule is not at $rule"; exit 1; }
 for f in "$prefix/bin/brimel" "$prefix/bin/brimel-200" "$prefix/bin/brimel-demo" \
          org.brimel.Brimel.desktop org.brimel.Brimel.metainfo.xml hicolor/48x48/apps/org.brimel.Brimel.png \
          hicolor/256x256/apps/org.brimel.Brimel.png; do

@@ -208,11 +208,18 @@ INSTANTIATE_TEST_SUITE_P(Bridge, Endpoints,
                              return info.param.endpointIn == 0x81 ? "In81Out01" : "In82Out02";
                          });
 
-TEST(LibusbOnUmockdev, FlushDropsStaleBytesAndTellsTheDevice) {
+// The bridge enumerated and opened by the backend through the link.
+class OpenBridge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
+        bench.start();
+        ASSERT_TRUE(bench.open());
+    }
     Bench bench;
-    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
-    bench.start();
-    ASSERT_TRUE(bench.open());
+};
+
+TEST_F(OpenBridge, FlushDropsStaleBytesAndTellsTheDevice) {
     const UsbHandle h = bench.link->deviceHandle;
 
     // A stale reply sits in the host queue, a second one has only reached the host
@@ -235,11 +242,7 @@ TEST(LibusbOnUmockdev, FlushDropsStaleBytesAndTellsTheDevice) {
     EXPECT_EQ(bench.mock.record().violations, std::vector<std::string>{});
 }
 
-TEST(LibusbOnUmockdev, ReadWithNothingQueuedEndsOnTheLibraryTimeout) {
-    Bench bench;
-    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
-    bench.start();
-    ASSERT_TRUE(bench.open());
+TEST_F(OpenBridge, ReadWithNothingQueuedEndsOnTheLibraryTimeout) {
     ASSERT_EQ(bench.usb->setTimeouts(20, 1000), UsbOk);
     std::uint8_t buffer[kReplySize] = {};
     std::uint32_t got = 99;
@@ -249,11 +252,7 @@ TEST(LibusbOnUmockdev, ReadWithNothingQueuedEndsOnTheLibraryTimeout) {
     EXPECT_EQ(bench.mock.record().waitingInUrbs, 1u);
 }
 
-TEST(LibusbOnUmockdev, NoReplyEndsTheTransactionAtTheLinksLimit) {
-    Bench bench;
-    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
-    bench.start();
-    ASSERT_TRUE(bench.open());
+TEST_F(OpenBridge, NoReplyEndsTheTransactionAtTheLinksLimit) {
     bench.mock.withDevice([](EmulatedDevice &d) { d.faults.noReply = true; });
     std::uint32_t readBefore = 0, writeBefore = 0;
     bench.usb->getTimeouts(readBefore, writeBefore);
@@ -278,11 +277,7 @@ TEST(LibusbOnUmockdev, NoReplyEndsTheTransactionAtTheLinksLimit) {
     EXPECT_EQ(bench.mock.record().frames, (std::vector<Bytes>{kFirmwareRead, kFirmwareRead}));
 }
 
-TEST(LibusbOnUmockdev, AHaltedInEndpointIsClearedAndTheLinkWorksOn) {
-    Bench bench;
-    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
-    bench.start();
-    ASSERT_TRUE(bench.open());
+TEST_F(OpenBridge, AHaltedInEndpointIsClearedAndTheLinkWorksOn) {
     ReplyBuffer reply{};
     ASSERT_TRUE(bench.transact(reply, kFirmwareRead, 8));
 
@@ -306,11 +301,7 @@ TEST(LibusbOnUmockdev, AHaltedInEndpointIsClearedAndTheLinkWorksOn) {
     EXPECT_EQ(bench.mock.record().inHaltsCleared, 1);
 }
 
-TEST(LibusbOnUmockdev, UnplugFailsTheNextTransactionAtOnce) {
-    Bench bench;
-    ASSERT_TRUE(bench.mock.preloaded()) << kRunUnderUmockdev;
-    bench.start();
-    ASSERT_TRUE(bench.open());
+TEST_F(OpenBridge, UnplugFailsTheNextTransactionAtOnce) {
     ReplyBuffer reply{};
     ASSERT_TRUE(bench.transact(reply, kFirmwareRead, 8));
 
