@@ -6,36 +6,42 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QStatusBar>
+#include <string>
+#include <utility>
 
 #include "app/Dialogs.h"
+#include "settings/RegisterMap.h"
 #include "ui_CorbanelForm.h"
 
-static void initResources() { Q_INIT_RESOURCE(brimel); }
+static void initResources() {
+    Q_INIT_RESOURCE(brimel);
+}
 
 MainWindow::MainWindow(const Platform &platform, QWidget *parent)
     : QMainWindow(parent),
       statusObserver_(platform.statusObserver),
       dialogs_(platform.dialogs),
-      link_(platform.usb, platform.clock, [this](const char *text) {
-          dialogs_.transportWarning(QCoreApplication::translate("UsbLink", text));
-      }) {
+      session_(platform.usb, platform.clock, this) {
     initResources();
     ui = std::make_unique<Ui::MainWindow>();
     ui->setupUi(this);
-    link_.deviceHandle = brimel::kInvalidUsbHandle;
+    // The session starts with no device open.
     constructing_ = true;
     initDevice();
     constructing_ = false;
 }
 
-MainWindow::~MainWindow() { shutdown(); }
+MainWindow::~MainWindow() {
+    shutdown();
+}
 
 void MainWindow::initDevice() {
-    if (!link_.FindUsbDevice(link_.deviceSerial, link_.deviceIndex)) {
+    const auto found = session_.findBySerial();
+    if (!found) {
         FileExit();
         return;
     }
-    if (!link_.OpenUsbDevice(link_.deviceIndex)) {
+    if (!session_.open(*found)) {
         dialogs_.warning(this, tr("BRIMEL Utility"), tr("Hardware not found"));
         return;
     }
@@ -43,20 +49,19 @@ void MainWindow::initDevice() {
     // Controls take the device's settings; the combo boxes are still empty here.
     RefreshSettings();
 
-    brimel::ReplyBuffer firmware{};
-    brimel::ReplyBuffer customHdr{};
-    brimel::ReplyBuffer customAvi{};
-    brimel::ReplyBuffer block{};
-    ReadRegister(brimel::regread::Firmware, firmware, brimel::readlen::Firmware);
-    const bool hdrRead = ReadRegister(brimel::regread::CustomHdr, customHdr, brimel::readlen::CustomHdr);
-    const bool aviRead = ReadRegister(brimel::regread::CustomAvi, customAvi, brimel::readlen::CustomAvi);
-    if (ReadSettingsBlock(block, brimel::readlen::SettingsBlock)) {
+    const auto firmwareRead = session_.readFirmwareVersion();
+    if (!firmwareRead) showStatus(tr("..."), 2000);
+    const auto customHdr = readRegister(brimel::regread::CustomHdr, brimel::readlen::CustomHdr);
+    const auto customAvi = readRegister(brimel::regread::CustomAvi, brimel::readlen::CustomAvi);
+    if (readSettingsBlock()) {
+        // The version shows whatever the firmware read brought, as the block read decides.
         ui->labelFw1->setText(QString::asprintf(qPrintable(tr("BRIMEL FW Ver: %d.%d")),
-                                                unsigned{firmware[2]}, unsigned{firmware[3]}));
+                                                unsigned{firmwareRead->major},
+                                                unsigned{firmwareRead->minor}));
     }
 
     fillComboBoxes();
-    showStoredInfoframes(customHdr, hdrRead, customAvi, aviRead);
+    showStoredInfoframes(customHdr, customAvi);
     readMatrixFromDevice();
     // Now the combo boxes have items and take the device's values too.
     RefreshSettings();
@@ -66,71 +71,34 @@ void MainWindow::initDevice() {
     startupComplete_ = 1;
 }
 
-// Each item is added with its text only; the first addition selects index 0 and fires
-// the box's slot, which sends nothing while start-up is still running.
+// Each item is added with its text only, in the settings table's order; the first
+// addition selects index 0 and fires the box's slot, which sends nothing while start-up
+// is still running.
 void MainWindow::fillComboBoxes() {
-    ui->cmbCscOut->addItem(tr("RGB 0-255"));
-    ui->cmbCscOut->addItem(tr("RGB 16-235"));
-    ui->cmbCscOut->addItem(tr("YCbCr 4:4:4 BT.709/2020"));
-    ui->cmbCscOut->addItem(tr("YCbCr 4:2:2 BT.709/2020"));
-    ui->cmbCscOut->addItem(tr("YCbCr 4:2:0 BT.709/2020"));
-    ui->cmbCscOut->addItem(tr("xvYCC 4:4:4 BT.709"));
-    ui->cmbCscOut->addItem(tr("Follow Input"));
-
-    ui->cmbDownCscOut->addItem(tr("RGB 0-255"));
-    ui->cmbDownCscOut->addItem(tr("YCbCr 4:4:4 BT.709/2020"));
-
-    for (QComboBox *box : {ui->cmbDeepColor, ui->cmbDsDeepColor}) {
-        box->addItem(tr("8-bit / 24-bit"));
-        box->addItem(tr("10-bit / 30-bit"));
-        box->addItem(tr("12-bit / 36-bit"));
-        box->addItem(tr("16-bit / 48-bit"));
-        box->addItem(tr("Follow Input"));
-    }
-
-    ui->cmbPreset4k30->addItem(tr("4k30 444 8-bit 300MHz"));
-    ui->cmbPreset4k30->addItem(tr("4k30 420 8/10/12-bit"));
-    ui->cmbPreset4k30->addItem(tr("1080p30 444 8/10/12-bit"));
-    ui->cmbPreset4k30->addItem(tr("4k30 422 12-bit 300MHz"));
-
-    ui->cmbPreset4k60->addItem(tr("4k60 420 8-bit 300MHz"));
-    ui->cmbPreset4k60->addItem(tr("1080p60 444 8/10/12-bit"));
-
-    static const char *const edidTables[] = {
-        QT_TR_NOOP("1 - Custom Uploaded/Default EDID"),
-        QT_TR_NOOP("2 - 4k60-444 600MHz HDR BT.2020 All Sound"),
-        QT_TR_NOOP("3 - 4k60-444 600MHz HDR BT.2020 Stereo"),
-        QT_TR_NOOP("4 - 4k60-444 600MHz All Sound"),
-        QT_TR_NOOP("5 - 4k60-444 600MHz Stereo"),
-        QT_TR_NOOP("6 - 4k50-444 600MHz HDR BT.2020 All Sound"),
-        QT_TR_NOOP("7 - 4k50-444 600MHz HDR BT.2020 Stereo"),
-        QT_TR_NOOP("8 - 4k60-420 12-bit HDR BT.2020 All Sound"),
-        QT_TR_NOOP("9 - 4k60-420 12-bit HDR BT.2020 Stereo"),
-        QT_TR_NOOP("10 - 4k60-420 12-bit BT.2020 All Sound"),
-        QT_TR_NOOP("11 - 4k60-420 12-bit BT.2020 Stereo"),
-        QT_TR_NOOP("12 - 4k60-420 8-bit 300MHz All Sound"),
-        QT_TR_NOOP("13 - 4k60-420 8-bit 300MHz Stereo"),
-        QT_TR_NOOP("14 - 4k30-444 300MHz All Sound"),
-        QT_TR_NOOP("15 - 4k30-444 300MHz Stereo"),
-        QT_TR_NOOP("16 - 4k30-RGB 300MHz All Sound"),
-        QT_TR_NOOP("17 - 4k30-RGB 300MHz Stereo"),
-        QT_TR_NOOP("18 - 4k24-422 12-bit BT.2020 All Sound"),
-        QT_TR_NOOP("19 - 4k24-422 12-bit BT.2020 Stereo"),
-        QT_TR_NOOP("20 - 1080p-444 148MHz All Sound"),
-        QT_TR_NOOP("21 - 1080p-444 148MHz HDR Stereo"),
-        QT_TR_NOOP("22 - 1080p24-444 All Sound"),
-        QT_TR_NOOP("23 - 1080p24-444 Stereo"),
-        QT_TR_NOOP("24 - 1080I-444 All Sound"),
-        QT_TR_NOOP("25 - 1080I-444 Stereo"),
+    using namespace brimel;
+    const std::pair<QComboBox *, std::uint8_t> boxes[] = {
+        {ui->cmbCscOut, reg::CscOut},
+        {ui->cmbDownCscOut, reg::DownCscOut},
+        {ui->cmbDeepColor, reg::DeepColor},
+        {ui->cmbDsDeepColor, reg::DsDeepColor},
+        {ui->cmbPreset4k30, reg::Preset4k30Mode},
+        {ui->cmbPreset4k60, reg::Preset4k60Mode},
+        {ui->cmBEdid, reg::EdidTable},
     };
-    for (const char *item : edidTables) ui->cmBEdid->addItem(tr(item));
+    for (const auto &[box, r] : boxes) {
+        const Setting *setting = findRegister(r);
+        if (setting == nullptr) continue;
+        for (const SettingValue &value : setting->values) {
+            if (value.label.empty()) continue;
+            box->addItem(tr(std::string(value.label).c_str()));
+        }
+    }
 }
 
 void MainWindow::readEdidAtStart() {
     if (!edidAtStart_) return;
-    brimel::ReplyBuffer block{};
-    ReadSettingsBlock(block, brimel::readlen::SettingsBlock);
-    if (block[1] & 0x01) return;
+    // Only a busy device keeps the read back; a failed block read has shown its text.
+    if (readSettingsBlock()->busy) return;
     edidAtStart_ = 0;
     ReadEDID();
 }
@@ -153,7 +121,7 @@ void MainWindow::showStatus(const QString &text, int timeoutMs) {
 }
 
 void MainWindow::shutdown() {
-    link_.CloseUsbDevice();
+    (void)session_.close();
     stopPollTimer();
     QCoreApplication::exit(0);
 }
@@ -167,7 +135,7 @@ void MainWindow::FileExit() {
     if (constructing_) {
         // Start-up found no device: nothing is shown; the entry point ends the program.
         startupAborted_ = true;
-        link_.CloseUsbDevice();
+        (void)session_.close();
         stopPollTimer();
         return;
     }

@@ -1,6 +1,7 @@
-// The main window: owns the form, the USB link and the settings mirror, runs the
-// start-up sequence, the 5000 ms tick and the shutdown, and declares every slot.
-// Slot bodies live beside their subsystem's domain code (status/, settings/, ...).
+// The main window: owns the form, the device session and the settings mirror, runs the
+// start-up sequence, the 5000 ms tick and the shutdown, and declares every slot. The
+// slot bodies live in one file per subsystem beside this one (StatusSlots.cpp, ...);
+// each reads its controls, calls the session and shows the outcome.
 #pragma once
 
 #include <QMainWindow>
@@ -8,9 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "device/Commands.h"
-#include "device/UsbLink.h"
+#include "edid/EdidText.h"
+#include "session/Session.h"
+#include "settings/SettingsMirror.h"
 
 class QProgressBar;
 class QTimerEvent;
@@ -30,7 +34,7 @@ struct Platform {
     std::function<void(const QString &, int)> statusObserver = {};
 };
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private brimel::SessionObserver {
     Q_OBJECT
 
 public:
@@ -40,13 +44,6 @@ public:
     // True when start-up found no device: the caller ends the program without
     // showing the window.
     bool startupAborted() const { return startupAborted_; }
-
-    // Generic device operations; failures are reported in the status bar.
-    bool ReadRegister(std::uint8_t index, brimel::ReplyBuffer &reply, std::uint8_t count);
-    bool WriteRegister(std::uint8_t reg, std::uint8_t value);
-    bool ReadSettingsBlock(brimel::ReplyBuffer &reply, std::uint8_t count);
-    bool WriteSettingsBlock(const std::array<std::uint8_t, brimel::kSettingsWriteEntries> &data);
-    bool SendBracket(bool open);
 
     void RefreshSettings();
     void RefreshStatus();
@@ -58,10 +55,9 @@ public:
     // Shows a timed message in the status bar (text already translated).
     void showStatus(const QString &text, int timeoutMs);
 
-    brimel::UsbLink &link() { return link_; }
-    const std::array<std::uint8_t, brimel::kMirrorEntries> &settingsMirror() const {
-        return settingsMirror_;
-    }
+    // The device session, for looking at (whether a device is open, a transaction runs).
+    const brimel::Session &session() const { return session_; }
+    const brimel::SettingsMirror::Entries &settingsMirror() const { return mirror_.entries(); }
     bool startupComplete() const { return startupComplete_ != 0; }
     bool disconnected() const { return disconnected_; }
 
@@ -122,38 +118,47 @@ private:
     void fillComboBoxes();
     void shutdown();
 
-    // Status read-back and display (status/).
-    // Setting slots and the colour matrix (settings/).
+    // What the session tells in the middle of a call, shown as it happens: link
+    // problems in their boxes, failed steps in the status bar.
+    void linkProblem(brimel::LinkProblem problem) override;
+    void stepFailed(const brimel::SessionStep &step, brimel::SessionError error) override;
+
+    // The generic operations with the status-bar texts of their failures.
+    // A failed write of a register or the settings block shows "Error Writing values".
+    bool writeReported(const brimel::Status &write);
+    brimel::Result<brimel::Record> readRegister(std::uint8_t index, std::uint8_t count);
+    bool writeRegister(std::uint8_t reg, std::uint8_t value);
+    brimel::Result<brimel::SettingsBlock> readSettingsBlock();
+    bool writeSettingsBlock(std::span<const std::uint8_t, brimel::kSettingsWriteEntries> data);
+
     // Reads the colour matrix into its spin boxes (the body of read3x() past its gate).
     void readMatrixFromDevice();
     // Writes a register of the map: nothing while its gate is closed; otherwise the
     // write, then the mirror entry the map names takes the value, whatever the outcome.
     void writeSetting(std::uint8_t reg, std::uint8_t value);
-    // Custom infoframes (infoframes/).
-    // Shows the stored custom infoframes read at start-up as text.
-    void showStoredInfoframes(const brimel::ReplyBuffer &hdr, bool hdrRead,
-                              const brimel::ReplyBuffer &avi, bool aviRead);
-    // EDID text, transfers and files (edid/).
-    using EdidBytes = std::array<std::uint8_t, 256>;  // one EDID image, both blocks
+    // Shows the stored custom infoframes read at start-up as text; a box whose read
+    // failed stays empty.
+    void showStoredInfoframes(const brimel::Result<brimel::Record> &hdr,
+                              const brimel::Result<brimel::Record> &avi);
+    // EDID text, transfers and files.
     // Parses the plain text of EDIDtext into `image`; -1 when the text breaks the format.
-    int edidTextImage(EdidBytes &image) const;
+    int edidTextImage(brimel::EdidImage &image) const;
     // Replaces EDIDtext by the image in the 16 x 16 layout, the checksum bytes bold.
-    void ShowEDID(const EdidBytes &image);
+    void ShowEDID(const brimel::EdidImage &image);
     // Replaces EDIDtext by `text` drawn in 8 points in `color`, bold or normal.
     void setEdidPlainText(const QString &text, Qt::GlobalColor color, bool bold);
     // Readies the progress bar for a transfer (one bar, created on first use, hidden).
     void NewProgressBar();
-    // Reads the 16 chunks of the device's (0xB0) or the display's (0xB5) EDID into
-    // EDIDtext; false, with the text untouched, when a chunk fails.
-    bool ReadEdidChunks(std::uint8_t command);
+    // Reads the 16 chunks of the device's or the display's EDID into EDIDtext; false,
+    // with the text untouched, when a chunk fails.
+    bool ReadEdidChunks(brimel::EdidSource source);
     // Uploads EDIDtext as table 1; the outcome of the apply frame.
     bool UploadEDID();
     // Uploads a built-in table as stored; the outcome of the apply frame.
-    bool UploadEdidTable(const EdidBytes &table);
-    // The 32 data frames of an upload with their progress and 30 ms pauses.
-    void sendEdidData(std::uint8_t command, const EdidBytes &image);
-    // The apply frame 10 08 B1; true when the device answered it with 0xB1.
-    bool sendEdidApply();
+    bool UploadEdidTable(const brimel::EdidImage &table);
+    // Moves the progress bar along a transfer: a read shows its chunks against 255,
+    // an upload its frames against 32.
+    brimel::TransferControl transferProgress(bool read);
 
     QProgressBar *progress_ = nullptr;  // the running EDID transfer's progress bar
     // The generated form. It lives as long as the window: a close can arrive from a
@@ -163,7 +168,7 @@ private:
     std::function<void(const QString &, int)> statusObserver_;
 
     Dialogs &dialogs_;
-    brimel::UsbLink link_;
+    brimel::Session session_;
 
     std::uint8_t startupComplete_ = 0;
     int timerRunning_ = 0;
@@ -172,5 +177,5 @@ private:
     bool disconnected_ = false;
     bool startupAborted_ = false;
     bool constructing_ = false;
-    std::array<std::uint8_t, brimel::kMirrorEntries> settingsMirror_{};
+    brimel::SettingsMirror mirror_;
 };

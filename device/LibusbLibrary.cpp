@@ -13,23 +13,27 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/Commands.h"
+#include "device/ScopeGuard.h"
 #include "device/UsbDeviceTable.h"
 
 namespace brimel {
 
 namespace {
 
-// Vendor requests of the bridge (bmRequestType 0x40, bRequest 0x02, wIndex 0).
-constexpr std::uint8_t kVendorOut = 0x40;
-constexpr std::uint8_t kVendorRequest = 0x02;
-constexpr std::uint16_t kFlush = 0x0001;
-constexpr std::uint16_t kClearToSend = 0x0002;
-constexpr std::uint16_t kRelease = 0x0004;
 constexpr unsigned kControlTimeoutMs = 1000;
+
+// One of the bridge's vendor requests (open, close, flush); its outcome is not used.
+void vendorRequest(libusb_device_handle *handle, std::uint16_t value) {
+    libusb_control_transfer(handle, bridge::VendorOut, bridge::Request, value, 0, nullptr, 0,
+                            kControlTimeoutMs);
+}
 
 using SteadyMs = std::chrono::milliseconds;
 
-std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
+std::chrono::steady_clock::time_point now() {
+    return std::chrono::steady_clock::now();
+}
 
 std::string describe(libusb_device *device) {
     libusb_device_descriptor desc{};
@@ -41,6 +45,15 @@ std::string describe(libusb_device *device) {
 }
 
 }  // namespace
+
+std::string portPath(libusb_device *device) {
+    std::uint8_t ports[8] = {};
+    const int n = libusb_get_port_numbers(device, ports, sizeof ports);
+    if (n < 0) return {};
+    std::string path = std::to_string(libusb_get_bus_number(device));
+    for (int i = 0; i < n; ++i) path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    return path;
+}
 
 struct LibusbLibrary::OpenDevice {
     libusb_device *device = nullptr;
@@ -83,7 +96,7 @@ struct LibusbLibrary::OpenDevice {
     }
 };
 
-LibusbLibrary::LibusbLibrary() {
+LibusbLibrary::LibusbLibrary(Options options) : options_(options) {
     if (libusb_init(&context_) != LIBUSB_SUCCESS) context_ = nullptr;
 }
 
@@ -104,10 +117,12 @@ std::string accessDeniedLine(const std::string &device, const std::string &node,
     return "brimel: permission denied opening the USB device " + device + " (" + node +
            "). Install the udev rule 70-brimel.rules into /etc/udev/rules.d or "
            "/usr/lib/udev/rules.d, run 'sudo udevadm control --reload' and re-plug the "
-           "Brimel; or add your user to " + owner + " of " + node + " and log in again.\n";
+           "Brimel; or add your user to " +
+           owner + " of " + node + " and log in again.\n";
 }
 
 void LibusbLibrary::reportAccessDenied(libusb_device *device) {
+    if (!options_.reportProblems) return;
     const std::string where = describe(device);
     if (!reported_.insert(where).second) return;
     char node[64];
@@ -116,7 +131,8 @@ void LibusbLibrary::reportAccessDenied(libusb_device *device) {
     std::string owner = "its group";
     struct stat st {};
     if (::stat(node, &st) == 0) {
-        if (const struct group *g = ::getgrgid(st.st_gid)) owner = std::string("group '") + g->gr_name + "'";
+        if (const struct group *g = ::getgrgid(st.st_gid))
+            owner = std::string("group '") + g->gr_name + "'";
     }
     std::fputs(accessDeniedLine(where, node, owner).c_str(), stderr);
 }
@@ -152,6 +168,14 @@ int LibusbLibrary::getNumDevices(std::uint32_t &count) {
 int LibusbLibrary::getDeviceString(std::uint32_t index, char *buffer, DeviceStringKind kind) {
     if (index >= matches_.size() || buffer == nullptr) return UsbDeviceNotFound;
     libusb_device *device = matches_[index];
+    if (kind == DeviceStringKind::PortPath) {
+        const std::string path = portPath(device);
+        if (path.empty()) return UsbIoError;
+        const std::size_t n = std::min<std::size_t>(path.size(), kDeviceStringSize - 1);
+        std::memcpy(buffer, path.data(), n);
+        buffer[n] = '\0';
+        return UsbOk;
+    }
     libusb_device_descriptor desc{};
     if (libusb_get_device_descriptor(device, &desc) != LIBUSB_SUCCESS) return UsbIoError;
     const std::uint8_t stringIndex =
@@ -173,7 +197,8 @@ int LibusbLibrary::getDeviceString(std::uint32_t index, char *buffer, DeviceStri
     const int len = libusb_get_string_descriptor_ascii(handle, stringIndex, text, sizeof text);
     if (temporary) libusb_close(handle);
     if (len < 0) return UsbIoError;
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(len), kDeviceStringSize - 1);
+    const std::size_t n =
+        std::min<std::size_t>(static_cast<std::size_t>(len), kDeviceStringSize - 1);
     std::memcpy(buffer, text, n);
     buffer[n] = '\0';
     return UsbOk;
@@ -187,18 +212,21 @@ int LibusbLibrary::open(std::uint32_t index, UsbHandle &handle) {
     int r = libusb_open(dev->device, &dev->handle);
     if (r == LIBUSB_ERROR_ACCESS) reportAccessDenied(dev->device);
     if (r != LIBUSB_SUCCESS) return r == LIBUSB_ERROR_ACCESS ? UsbAccessDenied : UsbIoError;
+    ScopeGuard closeHandle([&] { libusb_close(dev->handle); });
 
     // The kernel's cp210x driver binds these IDs: let libusb detach it while we hold
-    // the interface and give it back on release.
+    // the interface and give it back on release. libusb never detaches another
+    // program's claim (usbfs), so a device in use elsewhere fails with "busy".
     libusb_set_auto_detach_kernel_driver(dev->handle, 1);
     r = libusb_claim_interface(dev->handle, 0);
     if (r != LIBUSB_SUCCESS) {
-        if (r == LIBUSB_ERROR_BUSY)
+        if (r == LIBUSB_ERROR_BUSY && options_.reportProblems)
             std::fprintf(stderr, "brimel: the USB device %s is in use by another program.\n",
                          describe(dev->device).c_str());
-        libusb_close(dev->handle);
+        if (r == LIBUSB_ERROR_BUSY) return UsbBusy;
         return r == LIBUSB_ERROR_ACCESS ? UsbAccessDenied : UsbIoError;
     }
+    ScopeGuard releaseInterface([&] { libusb_release_interface(dev->handle, 0); });
 
     // Bulk endpoints of interface 0, from the descriptor (0x81/0x01 and 0x82/0x02 occur).
     std::uint16_t maxPacket = 64;
@@ -208,7 +236,8 @@ int LibusbLibrary::open(std::uint32_t index, UsbHandle &handle) {
             const libusb_interface_descriptor &alt = config->interface[0].altsetting[0];
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor &ep = alt.endpoint[e];
-                if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_ENDPOINT_TRANSFER_TYPE_BULK)
+                if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) !=
+                    LIBUSB_ENDPOINT_TRANSFER_TYPE_BULK)
                     continue;
                 if ((ep.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN) {
                     if (!dev->endpointIn) {
@@ -222,35 +251,24 @@ int LibusbLibrary::open(std::uint32_t index, UsbHandle &handle) {
         }
         libusb_free_config_descriptor(config);
     }
-    if (!dev->endpointIn || !dev->endpointOut) {
-        libusb_release_interface(dev->handle, 0);
-        libusb_close(dev->handle);
-        return UsbIoError;
-    }
+    if (!dev->endpointIn || !dev->endpointOut) return UsbIoError;
 
-    libusb_control_transfer(dev->handle, kVendorOut, kVendorRequest, kClearToSend, 0, nullptr, 0,
-                            kControlTimeoutMs);
+    vendorRequest(dev->handle, bridge::ClearToSend);
 
     // One packet per transfer: a buffer of exactly one packet completes on each packet.
     dev->inBuffer.assign(maxPacket, 0);
     dev->transfer = libusb_alloc_transfer(0);
-    if (!dev->transfer) {
-        libusb_release_interface(dev->handle, 0);
-        libusb_close(dev->handle);
-        return UsbIoError;
-    }
+    if (!dev->transfer) return UsbIoError;
+    ScopeGuard freeTransfer([&] { libusb_free_transfer(dev->transfer); });
     libusb_fill_bulk_transfer(dev->transfer, dev->handle, dev->endpointIn, dev->inBuffer.data(),
                               static_cast<int>(dev->inBuffer.size()), &OpenDevice::inComplete,
                               dev.get(), 0);
+    if (libusb_submit_transfer(dev->transfer) != LIBUSB_SUCCESS) return UsbIoError;
     dev->transferDone = 0;
-    if (libusb_submit_transfer(dev->transfer) != LIBUSB_SUCCESS) {
-        dev->transferDone = 1;
-        libusb_free_transfer(dev->transfer);
-        libusb_release_interface(dev->handle, 0);
-        libusb_close(dev->handle);
-        return UsbIoError;
-    }
 
+    freeTransfer.dismiss();
+    releaseInterface.dismiss();
+    closeHandle.dismiss();
     handle = reinterpret_cast<UsbHandle>(dev.get());
     open_[handle] = std::move(dev);
     return UsbOk;
@@ -267,9 +285,7 @@ int LibusbLibrary::close(UsbHandle handle) {
         while (!dev.transferDone && now() < deadline) handleEvents(50, &dev.transferDone);
     }
     int status = UsbOk;
-    if (!dev.gone)
-        libusb_control_transfer(dev.handle, kVendorOut, kVendorRequest, kRelease, 0, nullptr, 0,
-                                kControlTimeoutMs);
+    if (!dev.gone) vendorRequest(dev.handle, bridge::Release);
     if (libusb_release_interface(dev.handle, 0) != LIBUSB_SUCCESS && !dev.gone) status = UsbIoError;
     libusb_close(dev.handle);
     if (dev.transferDone) {
@@ -291,9 +307,9 @@ int LibusbLibrary::write(UsbHandle handle, const std::uint8_t *buffer, std::uint
     if (!dev) return UsbInvalidHandle;
     if (dev->gone) return UsbIoError;
     int transferred = 0;
-    const int r = libusb_bulk_transfer(dev->handle, dev->endpointOut,
-                                       const_cast<std::uint8_t *>(buffer),
-                                       static_cast<int>(toWrite), &transferred, writeTimeout_);
+    const int r =
+        libusb_bulk_transfer(dev->handle, dev->endpointOut, const_cast<std::uint8_t *>(buffer),
+                             static_cast<int>(toWrite), &transferred, writeTimeout_);
     written = static_cast<std::uint32_t>(std::max(transferred, 0));
     if (r == LIBUSB_ERROR_NO_DEVICE) dev->gone = true;
     if (r != LIBUSB_SUCCESS) return r == LIBUSB_ERROR_TIMEOUT ? UsbTimeout : UsbWriteError;
@@ -341,9 +357,7 @@ int LibusbLibrary::flushBuffers(UsbHandle handle, bool flushTransmit, bool flush
         handleEvents(0);  // take in what already arrived, so it is dropped too
         dev->received.clear();
     }
-    if ((flushTransmit || flushReceive) && !dev->gone)
-        libusb_control_transfer(dev->handle, kVendorOut, kVendorRequest, kFlush, 0, nullptr, 0,
-                                kControlTimeoutMs);
+    if ((flushTransmit || flushReceive) && !dev->gone) vendorRequest(dev->handle, bridge::Flush);
     return UsbOk;
 }
 

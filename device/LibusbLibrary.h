@@ -25,9 +25,21 @@ namespace brimel {
 std::string accessDeniedLine(const std::string &device, const std::string &node,
                              const std::string &owner);
 
+// The port path of a device as the kernel names it under /sys/bus/usb/devices: the bus
+// number, a dash, then the hub port numbers joined by dots ("1-2.3"). Empty when libusb
+// cannot tell.
+std::string portPath(libusb_device *device);
+
 class LibusbLibrary final : public UsbLibrary {
 public:
-    LibusbLibrary();
+    struct Options {
+        // Tell a permission problem or a device held by another program on standard
+        // error, once per device. A front end that reports these itself turns it off.
+        bool reportProblems = true;
+    };
+
+    LibusbLibrary() : LibusbLibrary(Options{}) {}
+    explicit LibusbLibrary(Options options);
     ~LibusbLibrary() override;
     LibusbLibrary(const LibusbLibrary &) = delete;
     LibusbLibrary &operator=(const LibusbLibrary &) = delete;
@@ -59,6 +71,7 @@ private:
     void reportAccessDenied(libusb_device *device);
     void releaseList();
 
+    Options options_;
     libusb_context *context_ = nullptr;
     libusb_device **list_ = nullptr;
     std::vector<libusb_device *> matches_;

@@ -13,7 +13,9 @@ inline constexpr UsbHandle kInvalidUsbHandle = ~UsbHandle{0};
 // Size of the buffer a device string is fetched into (zero-terminated).
 inline constexpr std::uint32_t kDeviceStringSize = 256;
 
-enum class DeviceStringKind : std::uint32_t { SerialNumber = 0, Description = 1 };
+// Kinds of device string. The port path ("1-2.3": bus, then the hub ports) stays the
+// same while the device stays plugged into the same socket, so scripts can name it.
+enum class DeviceStringKind : std::uint32_t { SerialNumber = 0, Description = 1, PortPath = 2 };
 
 // Status codes the backends return; callers only compare against UsbOk.
 enum UsbStatus : int {
@@ -26,6 +28,7 @@ enum UsbStatus : int {
     UsbInvalidParameter = 6,
     UsbAccessDenied = 7,
     UsbTimeout = 8,
+    UsbBusy = 9,  // another program holds the device
 };
 
 class UsbLibrary {

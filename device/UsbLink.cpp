@@ -3,38 +3,38 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace brimel {
 
-UsbLink::UsbLink(UsbLibrary &library, Clock &clock, MessageBox messageBox)
-    : library_(library), clock_(clock), messageBox_(std::move(messageBox)) {}
+UsbLink::UsbLink(UsbLibrary &library, Clock &clock, ProblemReport report)
+    : library_(library), clock_(clock), report_(std::move(report)) {}
 
 bool UsbLink::FindUsbDevice(const std::string &identity, std::uint32_t &index) {
     deviceHandle = kInvalidUsbHandle;
     std::uint32_t count = 0;
     if (library_.getNumDevices(count) != UsbOk) {
-        messageBox_(linktext::ConnectAndRestart);
+        report(LinkProblem::NoDevice);
         return false;
     }
     for (std::uint32_t i = 0; i < count; ++i) {
         std::array<char, kDeviceStringSize> buffer{};
         if (library_.getDeviceString(i, buffer.data(), DeviceStringKind::SerialNumber) != UsbOk)
-            continue;  // a device whose string cannot be fetched is skipped
+            continue;          // a device whose string cannot be fetched is skipped
         buffer.back() = '\0';  // never trust the backend to terminate it
         if (identity == buffer.data()) {
             index = i;
             return true;
         }
     }
-    messageBox_(linktext::ConnectAndRestart);
+    report(LinkProblem::NoDevice);
     return false;
 }
 
 bool UsbLink::OpenUsbDevice(std::uint32_t index) {
     UsbHandle handle = kInvalidUsbHandle;
-    if (library_.open(index, handle) != UsbOk) {
-        messageBox_(linktext::OpenError);
+    lastOpenStatus_ = library_.open(index, handle);
+    if (lastOpenStatus_ != UsbOk) {
+        report(LinkProblem::OpenFailed);
         deviceHandle = kInvalidUsbHandle;
         return false;
     }
@@ -46,7 +46,7 @@ void UsbLink::CloseUsbDevice() {
     if (deviceHandle == kInvalidUsbHandle) return;
     const UsbHandle handle = deviceHandle;
     deviceHandle = kInvalidUsbHandle;
-    if (library_.close(handle) != UsbOk) messageBox_(linktext::CloseError);
+    if (library_.close(handle) != UsbOk) report(LinkProblem::CloseFailed);
 }
 
 bool UsbLink::UsbReadTimed(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got,
@@ -59,8 +59,8 @@ bool UsbLink::UsbReadTimed(std::uint8_t *buffer, std::uint32_t count, std::uint3
     return status == UsbOk;
 }
 
-bool UsbLink::UsbWriteTimed(const std::uint8_t *buffer, std::uint32_t count,
-                            std::uint32_t &written, std::uint32_t timeoutMs) {
+bool UsbLink::UsbWriteTimed(const std::uint8_t *buffer, std::uint32_t count, std::uint32_t &written,
+                            std::uint32_t timeoutMs) {
     std::uint32_t keptRead = 0, keptWrite = 0;
     library_.getTimeouts(keptRead, keptWrite);
     library_.setTimeouts(0, timeoutMs);
@@ -69,8 +69,8 @@ bool UsbLink::UsbWriteTimed(const std::uint8_t *buffer, std::uint32_t count,
     return status == UsbOk;
 }
 
-bool UsbLink::UsbTransact(ReplyBuffer &reply, const std::uint8_t *request,
-                          std::uint32_t expectedLength, std::uint32_t requestLength) {
+bool UsbLink::UsbTransact(ReplyBuffer &reply, std::span<const std::uint8_t> request,
+                          std::uint32_t expectedLength) {
     // The busy flag is cleared on every way out of this function.
     struct BusyGuard {
         std::uint8_t &flag;
@@ -83,13 +83,21 @@ bool UsbLink::UsbTransact(ReplyBuffer &reply, const std::uint8_t *request,
     std::uint32_t got = 0;
     const std::uint32_t start = clock_.tickMs();
     BusyGuard busy(usbBusy);
+    lastReceived_ = 0;
+    lastFailure_ = TransactFailure::None;
+    const auto fail = [this](TransactFailure why) {
+        if (lastFailure_ == TransactFailure::None) lastFailure_ = why;
+        return false;
+    };
 
-    if (deviceHandle == kInvalidUsbHandle) return false;
+    if (deviceHandle == kInvalidUsbHandle) return fail(TransactFailure::NotOpen);
 
     library_.flushBuffers(deviceHandle, true, true);
 
     std::uint32_t written = 0;
-    if (!UsbWriteTimed(request, requestLength, written, kWriteTimeoutMs)) return false;
+    if (!UsbWriteTimed(request.data(), static_cast<std::uint32_t>(request.size()), written,
+                       kWriteTimeoutMs))
+        return fail(TransactFailure::WriteFailed);
 
     // Wait for the first reply byte. The time limit counts from the start of the
     // transaction; unsigned subtraction stays right across the tick's wrap.
@@ -98,19 +106,21 @@ bool UsbLink::UsbTransact(ReplyBuffer &reply, const std::uint8_t *request,
         std::uint32_t queueStatus = 0;
         if (library_.checkRxQueue(deviceHandle, queued, queueStatus) != UsbOk) {
             queued = 0;
-            messageBox_(linktext::RxQueueError);
-            ok = false;
+            report(LinkProblem::QueueCheckFailed);
+            ok = fail(TransactFailure::QueueCheckFailed);
         }
     }
 
     if (ok && queued >= 1) {
         std::array<std::uint8_t, kReplySize> scratch{};
-        ok = UsbReadTimed(scratch.data(), kReplySize, got, kReadTimeoutMs);
+        if (!UsbReadTimed(scratch.data(), kReplySize, got, kReadTimeoutMs))
+            ok = fail(TransactFailure::ReadFailed);
         got = std::min<std::uint32_t>(got, kReplySize);
         std::copy_n(scratch.begin(), got, reply.begin());
-        if (got < expectedLength) ok = false;
+        lastReceived_ = got;
+        if (got < expectedLength) ok = fail(TransactFailure::ShortReply);
     }
-    if (queued < 1) ok = false;
+    if (queued < 1) ok = fail(TransactFailure::NoReply);
     return ok;
 }
 

@@ -1,8 +1,6 @@
 // Builders of the EDID transfer frames and the upload acknowledgement rule.
 #include "edid/EdidFrames.h"
 
-#include "settings/RegisterMap.h"
-
 namespace brimel {
 
 Frame edidChunkReadFrame(std::uint8_t command, std::size_t chunk) {
@@ -27,22 +25,9 @@ Frame edidApplyFrame() {
     return {kDirWrite, static_cast<std::uint8_t>(kEdidUploadBytes), cmd::EdidUploadEnd};
 }
 
-Frame edidModeFrame(EdidMode mode) {
-    return registerWriteFrame(reg::EdidMode, static_cast<std::uint8_t>(mode));
-}
-
-std::optional<Frame> edidTableFrame(int comboIndex) {
-    if (comboIndex < 0 || comboIndex >= kEdidTableCount) {
-        return std::nullopt;
-    }
-    return registerWriteFrame(reg::EdidTable, static_cast<std::uint8_t>(comboIndex + 1));
-}
-
-bool edidUploadAcknowledged(std::uint8_t command, std::uint8_t replyByte0) {
-    if (command == cmd::EdidUserUpload) {
-        return replyByte0 == cmd::EdidUserUpload || replyByte0 == cmd::EdidDevice;
-    }
-    return replyByte0 == command;
+Echo edidUploadEcho(std::uint8_t command) {
+    if (command == cmd::EdidUserUpload) return {cmd::EdidUserUpload, cmd::EdidDevice};
+    return Echo::of(command);
 }
 
 }  // namespace brimel

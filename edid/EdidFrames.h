@@ -1,22 +1,21 @@
 // Request frames of the EDID transfers: chunk reads, 8-byte uploads, the apply frame,
-// and the EDID mode and table-number register writes; and which replies they accept.
+// and which replies the uploads accept; the values of the EDID mode register.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
+#include "device/Commands.h"
 #include "device/Frames.h"
 #include "edid/EdidText.h"
 
 namespace brimel {
 
-inline constexpr std::size_t kEdidChunkSize = 16;                               // bytes per read
+inline constexpr std::size_t kEdidChunkSize = readlen::EdidChunk;               // bytes per read
 inline constexpr std::size_t kEdidChunkCount = kEdidSize / kEdidChunkSize;      // 16 reads
 inline constexpr std::size_t kEdidUploadBytes = 8;                              // bytes per frame
 inline constexpr std::size_t kEdidUploadFrames = kEdidSize / kEdidUploadBytes;  // 32 frames
 inline constexpr std::uint32_t kEdidUploadPauseMs = 30;  // after every data frame
-inline constexpr std::uint32_t kEdidReplyLength = 2;     // uploads and the apply frame
 inline constexpr int kEdidTableCount = 25;               // items of the table combo box
 
 // Values of the EDID mode register.
@@ -35,15 +34,10 @@ Frame edidUploadFrame(std::uint8_t command, const EdidImage &image, std::size_t 
 // The frame that ends every upload: 0x10, 0x08, 0xB1 (3 bytes, no data).
 Frame edidApplyFrame();
 
-// Register writes of the mode and of the table number (combo-box index + 1).
-Frame edidModeFrame(EdidMode mode);
-// Nothing for an index outside the 25 items.
-std::optional<Frame> edidTableFrame(int comboIndex);
-
-// Whether the reply to an upload data frame acknowledges it. A built-in-table frame
+// What the reply to an upload data frame must start with. A built-in-table frame
 // (0xB0) must be echoed with 0xB0. For a user frame (0xB6) the device's reply code is
 // not pinned down, so both 0xB6 (the code sent, as every other exchange echoes) and
 // 0xB0 (the code of the built-in-table frames) are taken.
-bool edidUploadAcknowledged(std::uint8_t command, std::uint8_t replyByte0);
+Echo edidUploadEcho(std::uint8_t command);
 
 }  // namespace brimel

@@ -152,7 +152,7 @@ std::optional<Bytes> uploadEndCommand(EmulatedDevice &d, std::span<const std::ui
 
 }  // namespace
 
-const EmulatedDevice::EdidStore &EmulatedDevice::presentedEdid() const {
+const EdidImage &EmulatedDevice::presentedEdid() const {
     switch (settings[kModeEntry]) {
         case static_cast<std::uint8_t>(EdidMode::Sink):
             return displayEdid;

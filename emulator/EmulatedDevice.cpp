@@ -9,23 +9,25 @@ namespace brimel {
 
 namespace {
 // Writes are acknowledged with the echo and a zero status byte.
-Bytes ack(std::uint8_t code) { return {code, 0x00}; }
+Bytes ack(std::uint8_t code) {
+    return {code, 0x00};
+}
 }  // namespace
 
 std::array<std::uint8_t, kSettingsEntries> EmulatedDevice::defaultSettings() {
     std::array<std::uint8_t, kSettingsEntries> s{};
-    s[0] = 2;   // port A
-    s[1] = 1;   // scaling: pass through
-    s[2] = 1;   // EDID mode: the display's EDID
-    s[3] = 3;   // HDCP 2.2
-    s[6] = 1;   // automatic switching on
-    s[entry::EdidLock] = 1;     // slide switches free
+    s[0] = 2;                // port A
+    s[1] = 1;                // scaling: pass through
+    s[2] = 1;                // EDID mode: the display's EDID
+    s[3] = 3;                // HDCP 2.2
+    s[6] = 1;                // automatic switching on
+    s[entry::EdidLock] = 1;  // slide switches free
     s[entry::ScalingLock] = 1;
-    s[19] = 1;  // EDID table 1
-    s[26] = 1;  // logo LED on
-    s[35] = 18; // output colour space: follow input
-    s[36] = 4;  // deep colour: follow input
-    s[37] = 8;  // downscaled: RGB 0-255
+    s[19] = 1;   // EDID table 1
+    s[26] = 1;   // logo LED on
+    s[35] = 18;  // output colour space: follow input
+    s[36] = 4;   // deep colour: follow input
+    s[37] = 8;   // downscaled: RGB 0-255
     s[38] = 4;
     s[46] = 4;
     s[49] = 0;
@@ -82,14 +84,15 @@ std::optional<Bytes> EmulatedDevice::registerCommand(std::span<const std::uint8_
         } else if (const auto it = registerData.find(request[3]); it != registerData.end()) {
             data = it->second;
         }
-        for (std::size_t i = 0; i < data.size() && i + 2 < reply.size(); ++i) reply[i + 2] = data[i];
+        for (std::size_t i = 0; i < data.size() && i + 2 < reply.size(); ++i)
+            reply[i + 2] = data[i];
         return reply;
     }
     if (request[0] == kDirWrite && request.size() >= 5) {
         const std::uint8_t r = request[3];
         const std::uint8_t value = request[4];
         registerWrites.emplace_back(r, value);
-        if (const RegisterInfo *info = findRegister(r); info && info->readBack)
+        if (const Setting *info = findRegister(r); info && info->readBack)
             settings[*info->readBack] = value;
         if (onRegisterWrite) onRegisterWrite(*this, r, value);
         return ack(cmd::Register);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/Commands.h"
+#include "edid/EdidText.h"
 #include "emulator/SignalScenario.h"
 
 namespace brimel {
@@ -26,9 +27,9 @@ using Bytes = std::vector<std::uint8_t>;
 // Ways the device (or its cable) can fail; each applies to every frame it matches
 // until cleared, except where a count says otherwise.
 struct DeviceFaults {
-    bool noReply = false;                 // the device stays silent
+    bool noReply = false;                   // the device stays silent
     std::optional<std::size_t> shortReply;  // the reply is cut to this many bytes
-    bool wrongEcho = false;               // reply byte 0 is not the command code
+    bool wrongEcho = false;                 // reply byte 0 is not the command code
     // Which frames the reply faults above apply to; all frames when empty.
     std::function<bool(std::span<const std::uint8_t>)> applies;
     // The device is unplugged after answering this many more frames.
@@ -38,14 +39,17 @@ struct DeviceFaults {
 class EmulatedDevice {
 public:
     // Answers one request; nothing for no reply.
-    using Handler = std::function<std::optional<Bytes>(EmulatedDevice &, std::span<const std::uint8_t>)>;
+    using Handler =
+        std::function<std::optional<Bytes>(EmulatedDevice &, std::span<const std::uint8_t>)>;
 
     EmulatedDevice();
 
     // Takes one request frame as it arrived on the wire.
     std::optional<Bytes> receive(std::span<const std::uint8_t> request);
 
-    void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
+    void setHandler(std::uint8_t command, Handler handler) {
+        handlers_[command] = std::move(handler);
+    }
 
     // Every request frame received, in order (also those that got no reply).
     const std::vector<Bytes> &log() const { return log_; }
@@ -86,7 +90,6 @@ private:
     std::optional<SignalScenario> scenario_;
 
 public:
-
     // Settings and colour matrix (SettingsFeature.cpp).
     // The 24-byte matrix block; it is kept where the register read of 0x2C answers
     // from (registerData), so the 0xE8 write and that read cannot disagree.
@@ -117,27 +120,26 @@ public:
     Bytes customInfoframe(std::uint8_t reg) const;
 
     // EDID stores (EdidFeature.cpp).
-    using EdidStore = std::array<std::uint8_t, 256>;
     // The device's fixed default table: presented in FIXED mode, held as table 1 until
     // the user uploads one, and put back by restoreFactoryEdid().
-    EdidStore factoryEdid{};
+    EdidImage factoryEdid{};
     // Table 1: the user's EDID (0xB6 data frames, committed by the apply frame 10 08 B1).
-    EdidStore userEdid{};
+    EdidImage userEdid{};
     // The built-in table the host uploaded last (0xB0 data frames, committed by the
     // apply frame); presented for table numbers 2 to 25.
-    EdidStore builtinTableEdid{};
+    EdidImage builtinTableEdid{};
     // The connected display's EDID, answered to 0xB5 chunk reads.
-    EdidStore displayEdid{};
+    EdidImage displayEdid{};
     // Data frames collect here until the apply frame; the command of the upload in
     // progress (0xB6 or 0xB0), 0 when none.
-    EdidStore edidStaging{};
+    EdidImage edidStaging{};
     std::uint8_t edidStagingCommand = 0;
     // Reply byte 0 to a 0xB6 data frame.
     std::uint8_t edidUserUploadAck = cmd::EdidDevice;
     // What 0xB0 chunk reads answer: by the EDID mode (settings entry 2) the display's
     // EDID, the factory EDID, or (CUSTOM) table 1 or the uploaded built-in table by the
     // table number (entry 19).
-    const EdidStore &presentedEdid() const;
+    const EdidImage &presentedEdid() const;
     // The EDID part of a factory reset: both tables back to the factory EDID, mode and
     // table number back to their defaults. Installed as resetEdidStore.
     void restoreFactoryEdid();

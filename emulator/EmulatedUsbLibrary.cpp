@@ -3,19 +3,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace brimel {
 
 EmulatedUsbLibrary::EmulatedUsbLibrary(Clock &clock, std::uint32_t latency)
     : latencyMs(latency), clock_(clock) {}
 
-void EmulatedUsbLibrary::attach(EmulatedDevice &device, std::string serial,
-                                std::string description, bool stringFails) {
+void EmulatedUsbLibrary::attach(EmulatedDevice &device, std::string serial, std::string description,
+                                bool stringFails, std::string portPath) {
     Slot slot;
     slot.device = &device;
     slot.serial = std::move(serial);
     slot.description = std::move(description);
     slot.stringFails = stringFails;
+    slot.portPath = portPath.empty() ? "1-" + std::to_string(bus_.size() + 1) : std::move(portPath);
     bus_.push_back(std::move(slot));
 }
 
@@ -45,8 +47,12 @@ int EmulatedUsbLibrary::getNumDevices(std::uint32_t &count) {
 int EmulatedUsbLibrary::getDeviceString(std::uint32_t index, char *buffer, DeviceStringKind kind) {
     if (index >= bus_.size() || buffer == nullptr) return UsbDeviceNotFound;
     const Slot &slot = bus_[index];
-    if (slot.stringFails || slot.device->unplugged()) return UsbIoError;
-    const std::string &text = kind == DeviceStringKind::SerialNumber ? slot.serial : slot.description;
+    if (slot.device->unplugged()) return UsbIoError;
+    // The port path comes from the bus's topology; the other strings from the device.
+    if (slot.stringFails && kind != DeviceStringKind::PortPath) return UsbIoError;
+    const std::string &text = kind == DeviceStringKind::SerialNumber ? slot.serial
+                              : kind == DeviceStringKind::PortPath   ? slot.portPath
+                                                                     : slot.description;
     const std::size_t n = std::min<std::size_t>(text.size(), kDeviceStringSize - 1);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
@@ -56,6 +62,7 @@ int EmulatedUsbLibrary::getDeviceString(std::uint32_t index, char *buffer, Devic
 int EmulatedUsbLibrary::open(std::uint32_t index, UsbHandle &handle) {
     if (faults.openFails || index >= bus_.size() || bus_[index].device->unplugged())
         return UsbDeviceNotFound;
+    if (faults.openStatus != UsbOk) return faults.openStatus;
     bus_[index].open = true;
     bus_[index].pending.reset();
     handle = index + 1;

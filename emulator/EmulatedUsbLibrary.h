@@ -14,8 +14,10 @@
 namespace brimel {
 
 struct LibraryFaults {
-    bool countFails = false;      // the device count cannot be read
+    bool countFails = false;  // the device count cannot be read
     bool openFails = false;
+    // The status an open fails with instead (UsbBusy, UsbAccessDenied, ...); 0: none.
+    int openStatus = 0;
     bool closeFails = false;
     bool queueCheckFails = false;
     bool writeFails = false;
@@ -25,9 +27,11 @@ class EmulatedUsbLibrary final : public UsbLibrary {
 public:
     explicit EmulatedUsbLibrary(Clock &clock, std::uint32_t latencyMs = 0);
 
-    // Plugs a device into the bus; `device` must outlive the library.
+    // Plugs a device into the bus; `device` must outlive the library. Without a port
+    // path the device sits at "1-n", n being its place on the bus counted from 1.
     void attach(EmulatedDevice &device, std::string serial = "2024",
-                std::string description = "Brimel", bool stringFails = false);
+                std::string description = "Brimel", bool stringFails = false,
+                std::string portPath = {});
 
     int getNumDevices(std::uint32_t &count) override;
     int getDeviceString(std::uint32_t index, char *buffer, DeviceStringKind kind) override;
@@ -60,6 +64,7 @@ private:
         EmulatedDevice *device = nullptr;
         std::string serial;
         std::string description;
+        std::string portPath;
         bool stringFails = false;
         bool open = false;
         std::optional<Bytes> pending;  // reply waiting in the receive queue

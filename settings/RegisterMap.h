@@ -1,12 +1,15 @@
-// The device's settings registers: what each one holds, which values its control
-// sends, whether its slot waits for start-up to finish, which settings-mirror entry
-// the slot sets, and where the device reports the setting back in the settings block.
-// The slots, the read-back and the emulator all take their numbers from here.
+// The device's settings as named data: every register the program writes, what it
+// holds, its values with their names (for the command line) and their texts (the
+// window's combo-box items), whether the window's control waits for start-up to
+// finish, which settings-mirror entry its slot sets, and where the device reports the
+// setting back in the settings block. The window's slots and combo boxes, the
+// read-back, the emulator and the command line all take their numbers from here.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace brimel {
 
@@ -46,29 +49,50 @@ inline constexpr std::size_t EdidLock = 9;
 inline constexpr std::size_t ScalingLock = 10;
 }  // namespace entry
 
-struct RegisterInfo {
-    std::uint8_t reg;
-    bool gated;                            // slot does nothing before start-up completes
-    std::optional<std::uint8_t> mirror;    // mirror entry the slot sets to the value sent
-    std::optional<std::uint8_t> readBack;  // settings-block offset reporting it
+// One value of a setting. The combo box of a setting lists the values that have a
+// label, in table order, so an item's index is its value's position in the table.
+struct SettingValue {
+    std::uint8_t code;
+    std::string_view name;   // lower-case, words joined by '-'; empty: not offered by name
+    std::string_view label;  // the combo-box item text; empty: no item
 };
 
-// Every register the program writes, in register order.
-std::span<const RegisterInfo> registerMap();
-// Null for a register the program never writes.
-const RegisterInfo *findRegister(std::uint8_t reg);
-
-// Combo-box index <-> register code tables. toCode returns nothing for an index
-// outside the table (including -1); toIndex nothing for an unknown code.
+// Combo-box index <-> register code, over a setting's values. toCode returns nothing
+// for an index outside the table (including -1); toIndex nothing for an unknown code.
 struct CodeTable {
-    std::span<const std::uint8_t> codes;  // codes[index]
+    std::span<const SettingValue> values;
     std::optional<std::uint8_t> toCode(int index) const;
     std::optional<int> toIndex(std::uint8_t code) const;
 };
 
-CodeTable cscOutCodes();        // cmbCscOut
-CodeTable downCscOutCodes();    // cmbDownCscOut
-CodeTable preset4k60Codes();    // cmbPreset4k60
-CodeTable identityCodes(int n); // combo boxes that send their index 0..n-1
+enum class SettingKind : std::uint8_t {
+    Setting,   // written to its register, reported back in the settings block
+    Action,    // written to its register to make the device act (the resets)
+    ReadOnly,  // only reported in the settings block (the slide-switch locks)
+};
+
+struct Setting {
+    std::string_view name;         // "active-input"
+    std::string_view description;  // one line for help texts
+    SettingKind kind;
+    std::uint8_t reg;                      // the register written (unused for ReadOnly)
+    bool gated;                            // the window's slot waits for start-up to complete
+    std::optional<std::uint8_t> mirror;    // mirror entry the window's slot sets to the value
+    std::optional<std::uint8_t> readBack;  // settings-block entry reporting it
+    std::span<const SettingValue> values;
+
+    CodeTable codes() const { return {values}; }
+    // The value with this name or code; null when there is none.
+    const SettingValue *valueNamed(std::string_view valueName) const;
+    const SettingValue *valueOf(std::uint8_t code) const;
+};
+
+// Every setting: the registers in register order, then the read-only entries.
+std::span<const Setting> settingsTable();
+// The setting written to `reg` (Setting or Action); null for a register the program
+// never writes.
+const Setting *findRegister(std::uint8_t reg);
+// The setting with this name; null when there is none.
+const Setting *findSetting(std::string_view name);
 
 }  // namespace brimel

@@ -116,9 +116,15 @@ constexpr std::array kHdrDisableOff{uncheck("cbHdrDisable")};
 // The settings-block entry a register is reported at. An entry outside the block
 // makes the rule inert; the unit tests pin every entry number.
 std::size_t entryOf(std::uint8_t reg) {
-    const RegisterInfo *info = findRegister(reg);
+    const Setting *info = findRegister(reg);
     if (info == nullptr || !info->readBack) return kSettingsEntries;
     return *info->readBack;
+}
+
+// The combo-box codes of a register's values (none for an unknown register).
+CodeTable codesOf(std::uint8_t reg) {
+    const Setting *info = findRegister(reg);
+    return info ? info->codes() : CodeTable{};
 }
 
 ReadBackRule cases(std::size_t entry, std::span<const ValueCase> c) {
@@ -141,12 +147,12 @@ std::array<ReadBackRule, 27> makeRules() {
         cases(entryOf(reg::Scaling), kScaleCases),
         // The item at index n - 1 is the built-in table numbered n.
         comboValue(entryOf(reg::EdidTable), "cmBEdid", -1),
-        comboCode(entryOf(reg::CscOut), "cmbCscOut", cscOutCodes()),
-        comboCode(entryOf(reg::DownCscOut), "cmbDownCscOut", downCscOutCodes()),
+        comboCode(entryOf(reg::CscOut), "cmbCscOut", codesOf(reg::CscOut)),
+        comboCode(entryOf(reg::DownCscOut), "cmbDownCscOut", codesOf(reg::DownCscOut)),
         comboValue(entryOf(reg::DeepColor), "cmbDeepColor", 0),
         comboValue(entryOf(reg::DsDeepColor), "cmbDsDeepColor", 0),
-        comboCode(entryOf(reg::Preset4k60Mode), "cmbPreset4k60", preset4k60Codes()),
-        comboCode(entryOf(reg::Preset4k30Mode), "cmbPreset4k30", identityCodes(4)),
+        comboCode(entryOf(reg::Preset4k60Mode), "cmbPreset4k60", codesOf(reg::Preset4k60Mode)),
+        comboCode(entryOf(reg::Preset4k30Mode), "cmbPreset4k30", codesOf(reg::Preset4k30Mode)),
         cases(entryOf(reg::EdidMode), kEdidModeCases),
         cases(entryOf(reg::HdcpVersion), kHdcpCases),
         cases(entryOf(reg::AutoSwitch), kAutoSwitchCases),

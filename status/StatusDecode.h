@@ -8,12 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "device/Commands.h"
+
 namespace brimel {
 
 // Full lengths of the records (register-read replies, echo and byte 1 included).
-inline constexpr std::size_t kStatusRecordSize = 28;     // register 0x06
-inline constexpr std::size_t kInfoframeRecordSize = 33;  // registers 0x15, 0x1E, 0x1F, 0x25..0x27
-inline constexpr std::size_t kNameRecordSize = 15;       // register 0x35
+inline constexpr std::size_t kStatusRecordSize = readlen::SignalStatus;  // register 0x06
+inline constexpr std::size_t kInfoframeRecordSize =
+    readlen::Infoframe;  // 0x15, 0x1E, 0x1F, 0x25..0x27
+inline constexpr std::size_t kNameRecordSize = readlen::DisplayName;  // register 0x35
 
 // The mark after an infoframe dump whose length byte names more bytes than the
 // record holds.

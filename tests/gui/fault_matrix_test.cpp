@@ -372,6 +372,23 @@ std::vector<Row> buildRows() {
                  QVERIFY(!r.window().disconnected());
              }},
 
+        {.name = "start-up: the firmware read has a wrong echo, the label shows what came",
+         .beforeStart = fault(frameOf(0x11, 0xE0, 0x07), echo),
+         .status = {kRegisterReadError, kEdidRead},
+         .frames = startupFrames(false),
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("labelFw1"), QStringLiteral("BRIMEL FW Ver: 1.23"));
+             }},
+        {.name = "start-up: the firmware read is unanswered, the label shows zeros",
+         .beforeStart = fault(frameOf(0x11, 0xE0, 0x07), silent),
+         .status = {kRegisterReadError, kEdidRead},
+         .frames = startupFrames(false),
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("labelFw1"), QStringLiteral("BRIMEL FW Ver: 0.0"));
+             }},
+
         // ---- Transport: one register write through each failure of the link ----
         {.name = "transport: no device open, a slot that is not gated",
          .beforeStart = [](FaultRig &r) { r.usb.faults.openFails = true; },
@@ -483,6 +500,14 @@ std::vector<Row> buildRows() {
          .act = tick,
          .frames = {kBlockRead, kStatusRead},
          .check = [](FaultRig &r) { QVERIFY(!r.window().disconnected()); }},
+        {.name =
+             "settings-block read in a tick: busy in a reply with a wrong echo, not disconnected",
+         .arrange =
+             andThen([](FaultRig &r) { r.device.stateByte = 0x01; }, fault(blockReads, echo)),
+         .act = tick,
+         .status = {kReadError},
+         .frames = {kBlockRead, kStatusRead},
+         .check = [](FaultRig &r) { QVERIFY(!r.window().disconnected()); }},
         {.name = "settings-block write fails",
          .arrange = fault(frameOf(0x10, 0xE2), silent),
          .act = invoke("SetEPState"),
@@ -524,6 +549,57 @@ std::vector<Row> buildRows() {
              [](FaultRig &r) {
                  QCOMPARE(r.label("lblSpdIf"), QStringLiteral("Source Name: no info received"));
                  QCOMPARE(r.label("lblMonitorName"), QStringLiteral("Display Name: UHD OLED 65"));
+             }},
+
+        {.name = "status: status reply with a wrong echo, the records are read (byte 27 decides)",
+         .arrange = andThen(withScenario, fault(frameOf(0x11, 0xE0, 0x06), echo)),
+         .act = tick,
+         .status = {kRegisterReadError},
+         .frames = concat({kBlockRead}, kStatusShown),
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("label_video_format"), QStringLiteral("Input : 3840x2160p60"));
+                 QCOMPARE(r.label("lblMonitorName"), QStringLiteral("Display Name: UHD OLED 65"));
+             }},
+        {.name = "status: status reply ends before byte 27, bare captions and nothing more read",
+         .arrange = andThen(withScenario, fault(frameOf(0x11, 0xE0, 0x06), shortBy(27))),
+         .act = tick,
+         .status = {kRegisterReadError},
+         .frames = {kBlockRead, kStatusRead},
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("label_video_format"), QStringLiteral("Input :"));
+                 QCOMPARE(r.label("lblMonitorName"), QStringLiteral("Display Name:"));
+             }},
+        {.name = "status: AVI reply with a wrong echo, decoded as it came",
+         .arrange = andThen(withScenario, fault(frameOf(0x11, 0xE0, 0x27), echo)),
+         .act = tick,
+         .status = {kRegisterReadError},
+         .frames = concat({kBlockRead}, kStatusShown),
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("lblCsc"),
+                          QStringLiteral("In Color Space: YCbCr 4:2:2 Extended ITU-R BT.2020"));
+                 QVERIFY(r.control<QTextEdit>("AVItext")->toPlainText().startsWith("82:02:"));
+             }},
+        {.name = "status: every record read after the status fails, zero records shown",
+         .arrange = andThen(withScenario, fault(
+                                              [](std::span<const std::uint8_t> f) {
+                                                  return f.size() == 4 && f[0] == 0x11 &&
+                                                         f[2] == 0xE0 && f[3] != 0x06;
+                                              },
+                                              silent)),
+         .act = tick,
+         .status = std::vector<StatusMessage>(7, kRegisterReadError),
+         .frames = concat({kBlockRead}, kStatusShown),
+         .check =
+             [](FaultRig &r) {
+                 QCOMPARE(r.label("label_video_format"), QStringLiteral("Input : 3840x2160p60"));
+                 QCOMPARE(r.label("lblSpdIf"), QStringLiteral("Source Name: no info received"));
+                 QCOMPARE(r.label("lblHdrInput"), QStringLiteral("HDR Input: Not Active"));
+                 QCOMPARE(r.label("lblCsc"), QStringLiteral("In Color Space: RGB 0-255"));
+                 QCOMPARE(r.label("lblMonitorName"), QStringLiteral("Display Name: "));
+                 QCOMPARE(r.control<QTextEdit>("AVItext")->toPlainText(), QString());
              }},
 
         // ---- Colour matrix ----
@@ -833,7 +909,7 @@ void expectAfter(FaultRig &rig, const Row &row) {
             QCOMPARE(described(rig.dialogs.shown), QStringList());
             break;
         case After::Closed:
-            QVERIFY(!w.link().isOpen());
+            QVERIFY(!w.session().isOpen());
             QVERIFY(!w.pollTimerRunning());
             rig.forget();
             w.close();
@@ -893,7 +969,7 @@ private slots:
         QCOMPARE(described(rig.takeFrames()), described(row.frames));
         QCOMPARE(out, row.out);
         // Nothing is left half done.
-        QCOMPARE(w.link().usbBusy, std::uint8_t{0});
+        QVERIFY(!w.session().busy());
         for (const QProgressBar *bar : w.statusBar()->findChildren<QProgressBar *>())
             QVERIFY(bar->isHidden());
         if (row.act) QCOMPARE(rig.userData(), kept);

@@ -369,10 +369,10 @@ private slots:
         e.send(Box::Hdr, "87:01:1a:00:02", true);
         QCOMPARE(e.rig.device.customInfoframe(kHdrRegister),
                  padded(bytes({0x87, 0x01, 0x1A, 0x5C, 0x02}), 31));
-        brimel::ReplyBuffer reply{};
-        QVERIFY(e.window->ReadRegister(kHdrRegister, reply, 33));
-        QCOMPARE(Bytes(reply.begin(), reply.begin() + 33),
-                 padded(bytes({0xE0, 0x00, 0x87, 0x01, 0x1A, 0x5C, 0x02}), 33));
+        const std::optional<Bytes> reply =
+            e.rig.device.receive(bytes({0x11, 0x21, 0xE0, kHdrRegister}));
+        QVERIFY(reply.has_value());
+        QCOMPARE(*reply, padded(bytes({0xE0, 0x00, 0x87, 0x01, 0x1A, 0x5C, 0x02}), 33));
     }
 };
 

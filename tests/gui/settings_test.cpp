@@ -326,8 +326,8 @@ private slots:
 
     // The emulated device reports each register it takes at the map's read-back offset.
     void deviceReportsEveryRegisterAtItsOffset() {
-        for (const brimel::RegisterInfo &info : brimel::registerMap()) {
-            if (!info.readBack) continue;
+        for (const brimel::Setting &info : brimel::settingsTable()) {
+            if (info.kind != brimel::SettingKind::Setting || !info.readBack) continue;
             brimel::EmulatedDevice device;
             const auto reply = device.receive(regWrite(info.reg, 0x5A));
             QVERIFY(reply && !reply->empty() && (*reply)[0] == 0xE0);

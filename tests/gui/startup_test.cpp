@@ -1,12 +1,14 @@
 // Start-up, shutdown and the generic device operations of the main window, on the
 // emulated device.
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QTimer>
 
 #include "GuiTestKit.h"
 #include "app/RunMainWindow.h"
-#include <QTimer>
+#include "emulator/SignalScenario.h"
 #include "settings/RegisterMap.h"
 
 using brimel::Bytes;
@@ -32,7 +34,8 @@ private slots:
         QVERIFY(frames.size() >= 4);
         // The firmware, custom HDR and custom AVI reads come before the block read
         // that decides the firmware label.
-        const std::vector<Bytes> reads{bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x11, 0x21, 0xE0, 0x23}),
+        const std::vector<Bytes> reads{bytes({0x11, 0x08, 0xE0, 0x07}),
+                                       bytes({0x11, 0x21, 0xE0, 0x23}),
                                        bytes({0x11, 0x13, 0xE0, 0x24}), bytes({0x11, 0x3E, 0xE1})};
         auto it = std::search(frames.begin(), frames.end(), reads.begin(), reads.end());
         QVERIFY2(it != frames.end(), "register reads 07, 23, 24 and the block read not in order");
@@ -42,7 +45,8 @@ private slots:
         QVERIFY(rig.dialogs.shown.isEmpty());
         // Nothing but reads and the status bracket during start-up.
         for (const Bytes &f : frames)
-            QVERIFY2(f[0] == 0x11 || f[2] == 0xB4 || f[2] == 0xB1 || f[2] == 0xE0, qPrintable(hex(f)));
+            QVERIFY2(f[0] == 0x11 || f[2] == 0xB4 || f[2] == 0xB1 || f[2] == 0xE0,
+                     qPrintable(hex(f)));
     }
 
     void comboBoxesFilledInOrderWithoutWrites() {
@@ -54,24 +58,29 @@ private slots:
             for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
             return out;
         };
-        QCOMPARE(items("cmbCscOut"), (QStringList{"RGB 0-255", "RGB 16-235", "YCbCr 4:4:4 BT.709/2020",
-                                                  "YCbCr 4:2:2 BT.709/2020", "YCbCr 4:2:0 BT.709/2020",
-                                                  "xvYCC 4:4:4 BT.709", "Follow Input"}));
+        QCOMPARE(items("cmbCscOut"),
+                 (QStringList{"RGB 0-255", "RGB 16-235", "YCbCr 4:4:4 BT.709/2020",
+                              "YCbCr 4:2:2 BT.709/2020", "YCbCr 4:2:0 BT.709/2020",
+                              "xvYCC 4:4:4 BT.709", "Follow Input"}));
         QCOMPARE(items("cmbDownCscOut"), (QStringList{"RGB 0-255", "YCbCr 4:4:4 BT.709/2020"}));
-        const QStringList depths{"8-bit / 24-bit", "10-bit / 30-bit", "12-bit / 36-bit", "16-bit / 48-bit",
-                                 "Follow Input"};
+        const QStringList depths{"8-bit / 24-bit", "10-bit / 30-bit", "12-bit / 36-bit",
+                                 "16-bit / 48-bit", "Follow Input"};
         QCOMPARE(items("cmbDeepColor"), depths);
         QCOMPARE(items("cmbDsDeepColor"), depths);
-        QCOMPARE(items("cmbPreset4k30"), (QStringList{"4k30 444 8-bit 300MHz", "4k30 420 8/10/12-bit",
-                                                      "1080p30 444 8/10/12-bit", "4k30 422 12-bit 300MHz"}));
-        QCOMPARE(items("cmbPreset4k60"), (QStringList{"4k60 420 8-bit 300MHz", "1080p60 444 8/10/12-bit"}));
+        QCOMPARE(items("cmbPreset4k30"),
+                 (QStringList{"4k30 444 8-bit 300MHz", "4k30 420 8/10/12-bit",
+                              "1080p30 444 8/10/12-bit", "4k30 422 12-bit 300MHz"}));
+        QCOMPARE(items("cmbPreset4k60"),
+                 (QStringList{"4k60 420 8-bit 300MHz", "1080p60 444 8/10/12-bit"}));
         const QStringList tables = items("cmBEdid");
         QCOMPARE(tables.size(), 25);
         QCOMPARE(tables.first(), QStringLiteral("1 - Custom Uploaded/Default EDID"));
         QCOMPARE(tables[7], QStringLiteral("8 - 4k60-420 12-bit HDR BT.2020 All Sound"));
         QCOMPARE(tables.last(), QStringLiteral("25 - 1080I-444 Stereo"));
         // The boxes' first selection ran their slots, but start-up sends no settings.
-        for (const Bytes &f : rig.takeFrames()) QVERIFY2(f[0] == 0x11 || f[2] != 0xE0 || f[3] == 0x0F || f[3] == 0x11, qPrintable(hex(f)));
+        for (const Bytes &f : rig.takeFrames())
+            QVERIFY2(f[0] == 0x11 || f[2] != 0xE0 || f[3] == 0x0F || f[3] == 0x11,
+                     qPrintable(hex(f)));
     }
 
     void firmwareLabelNeedsTheBlockRead() {
@@ -142,7 +151,7 @@ private slots:
         QVERIFY(!w.pollTimerRunning());
         QCOMPARE(rig.usb.closeCount, 1);
         QVERIFY(rig.takeFrames().empty());
-        QVERIFY(!w.link().isOpen());
+        QVERIFY(!w.session().isOpen());
     }
 
     void fileExitClosesDeviceAndStopsTimer() {
@@ -179,67 +188,54 @@ private slots:
     }
 };
 
-// The generic operations: exact frames, reply checks, status-bar texts and times.
+// The generic operations (register and settings-block access, the bracket) as the
+// window reports their failures: status-bar texts and times, no box. The frames
+// themselves are the session's (tests/unit/session_test.cpp).
 class RegisterAccessTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void exactFrames() {
-        GuiRig rig;
-        MainWindow &w = rig.start();
-        rig.takeFrames();
-        rig.status.clear();
-        brimel::ReplyBuffer reply{};
-        QVERIFY(w.ReadRegister(0x06, reply, 28));
-        QVERIFY(w.WriteRegister(0x28, 0x0F));
-        QVERIFY(w.ReadSettingsBlock(reply, 62));
-        std::array<std::uint8_t, 40> data{};
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 3);
-        QVERIFY(w.WriteSettingsBlock(data));
-        QVERIFY(w.SendBracket(true));
-        QVERIFY(w.SendBracket(false));
-        Bytes block = bytes({0x10, 0x28, 0xE2});
-        block.insert(block.end(), data.begin(), data.end());
-        const std::vector<Bytes> expected{bytes({0x11, 0x1C, 0xE0, 0x06}), bytes({0x10, 0x04, 0xE0, 0x28, 0x0F}),
-                                          bytes({0x11, 0x3E, 0xE1}), block, bytes({0x10, 0x02, 0xB4, 0x00}),
-                                          bytes({0x10, 0x02, 0xB1, 0x00})};
-        QCOMPARE(rig.takeFrames(), expected);
-        QCOMPARE(block.size(), std::size_t{43});
-        QVERIFY(rig.status.empty());
-    }
-
     void failureTexts() {
         struct Case {
             const char *name;
             std::function<void(GuiRig &)> fault;
-            std::function<bool(MainWindow &)> op;
-            bool result;
+            std::function<void(GuiRig &)> op;
             StatusMessage message;  // empty text: none
         };
-        brimel::ReplyBuffer reply{};
-        const std::array<std::uint8_t, 40> data{};
         auto echo = [](GuiRig &r) { r.device.faults.wrongEcho = true; };
         auto silent = [](GuiRig &r) { r.device.faults.noReply = true; };
         auto shortReply = [](GuiRig &r) { r.device.faults.shortReply = 61; };
         auto unplug = [](GuiRig &r) { r.device.unplug(); };
+        auto silentBracket = [](GuiRig &r) {
+            r.device.faults.noReply = true;
+            r.device.faults.applies = [](std::span<const std::uint8_t> f) { return f[2] == 0xB4; };
+        };
+        // A register read: the matrix read of "Read".
+        auto readRegister = [](GuiRig &r) { r.control<QAbstractButton>("ButRead3x")->click(); };
+        // A register write: automatic switching, a control that is never gated.
+        auto writeRegister = [](GuiRig &r) { r.control<QAbstractButton>("autoSwEn")->click(); };
+        // The settings-block read of the tick, and the block write of SetEPState().
+        auto readBlock = [](GuiRig &r) { tick(r.window()); };
+        auto writeBlock = [](GuiRig &r) { QMetaObject::invokeMethod(&r.window(), "SetEPState"); };
         const Case cases[] = {
-            {"read, wrong echo", echo, [&](MainWindow &w) { return w.ReadRegister(0x07, reply, 8); }, false, {"...", 2000}},
-            {"read, no reply", silent, [&](MainWindow &w) { return w.ReadRegister(0x07, reply, 8); }, false, {"...", 2000}},
-            {"write, wrong echo", echo, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, false, {"Error Writing values", 4000}},
-            {"write, no reply", silent, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, false, {"Error Writing values", 4000}},
-            {"write, unplugged", unplug, [&](MainWindow &w) { return w.WriteRegister(0x01, 1); }, false, {"Error Writing values", 4000}},
-            {"block read, 61 bytes", shortReply, [&](MainWindow &w) { return w.ReadSettingsBlock(reply, 62); }, false, {"Error Reading values", 4000}},
-            {"block read, wrong echo", echo, [&](MainWindow &w) { return w.ReadSettingsBlock(reply, 62); }, false, {"Error Reading values", 4000}},
-            {"block write, wrong echo", echo, [&](MainWindow &w) { return w.WriteSettingsBlock(data); }, false, {"Error Writing values", 4000}},
-            {"block write, no reply", silent, [&](MainWindow &w) { return w.WriteSettingsBlock(data); }, false, {"Error Writing values", 4000}},
-            {"bracket, no reply", silent, [&](MainWindow &w) { return w.SendBracket(true); }, true, {}},
+            {"read, wrong echo", echo, readRegister, {"...", 2000}},
+            {"read, no reply", silent, readRegister, {"...", 2000}},
+            {"write, wrong echo", echo, writeRegister, {"Error Writing values", 4000}},
+            {"write, no reply", silent, writeRegister, {"Error Writing values", 4000}},
+            {"write, unplugged", unplug, writeRegister, {"Error Writing values", 4000}},
+            {"block read, 61 bytes", shortReply, readBlock, {"Error Reading values", 4000}},
+            {"block read, wrong echo", echo, readBlock, {"Error Reading values", 4000}},
+            {"block write, wrong echo", echo, writeBlock, {"Error Writing values", 4000}},
+            {"block write, no reply", silent, writeBlock, {"Error Writing values", 4000}},
+            {"bracket, no reply", silentBracket, readBlock, {}},
         };
         for (const Case &c : cases) {
             GuiRig rig;
-            MainWindow &w = rig.start();
+            rig.device.setScenario(brimel::demoScenario());
+            rig.start();
             rig.status.clear();
             c.fault(rig);
-            QVERIFY2(c.op(w) == c.result, c.name);
+            c.op(rig);
             if (c.message.text.isEmpty()) {
                 QVERIFY2(rig.status.empty(), c.name);
             } else {
@@ -253,11 +249,13 @@ private slots:
     void writeWithoutDeviceFailsAtOnce() {
         GuiRig rig;
         rig.usb.faults.openFails = true;
-        MainWindow &w = rig.start();
+        rig.start();
         const std::uint32_t before = rig.clock.tickMs();
-        QVERIFY(!w.WriteRegister(0x01, 1));
+        rig.dialogs.shown.clear();
+        rig.control<QAbstractButton>("autoSwEn")->click();
         QCOMPARE(rig.clock.tickMs(), before);
         QCOMPARE(rig.status.back(), (StatusMessage{"Error Writing values", 4000}));
+        QVERIFY(rig.takeFrames().empty());
     }
 };
 

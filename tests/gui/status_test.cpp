@@ -363,10 +363,24 @@ private slots:
         rig.status.clear();
         rig.device.settings[0] = 0;
         rig.control<QLabel>("lblCsc")->setText(QStringLiteral("unchanged"));
-        w.link().usbBusy = 1;
-        tick(w);
-        w.link().usbBusy = 0;
-        QVERIFY(rig.takeFrames().empty());
+        // A tick that arrives while a transaction waits (in the nested event loop of the
+        // "Error Checking RX Queue" box) must not start another one.
+        bool tickedInside = false;
+        rig.dialogs.onShow = [&](const ShownDialog &) {
+            if (tickedInside) return;
+            tickedInside = true;
+            QVERIFY(w.session().busy());
+            rig.takeFrames();
+            tick(w);
+            QVERIFY(rig.takeFrames().empty());
+            rig.usb.faults.queueCheckFails = false;
+        };
+        rig.usb.faults.queueCheckFails = true;
+        QMetaObject::invokeMethod(&w, "read3x");
+        QVERIFY(tickedInside);
+        QVERIFY(!w.session().busy());
+        rig.takeFrames();
+        rig.status.clear();
         QCOMPARE(rig.control<QLabel>("lblCsc")->text(), QStringLiteral("unchanged"));
         QVERIFY(rig.control<QAbstractButton>("rbInA")->isChecked());
         QVERIFY(rig.status.empty());

@@ -48,21 +48,20 @@ struct Bench {
     // libusb enumerates when it starts, so the testbed must be complete by then.
     void start() {
         usb.emplace();
-        link.emplace(*usb, clock, [this](const char *text) { boxes.emplace_back(text); });
+        link.emplace(*usb, clock, [this](LinkProblem problem) { boxes.push_back(problem); });
     }
     bool open() {
         std::uint32_t index = 0;
         return link->FindUsbDevice(link->deviceSerial, index) && link->OpenUsbDevice(index);
     }
     bool transact(ReplyBuffer &reply, const Bytes &request, std::uint32_t expected) {
-        return link->UsbTransact(reply, request.data(), expected,
-                                 static_cast<std::uint32_t>(request.size()));
+        return link->UsbTransact(reply, request, expected);
     }
 
     MockBrimel mock;
     std::optional<LibusbLibrary> usb;
     LeapingClock clock;
-    std::vector<std::string> boxes;
+    std::vector<LinkProblem> boxes;
     std::optional<UsbLink> link;
 };
 
@@ -101,7 +100,7 @@ TEST(LibusbOnUmockdev, CountsOnlyTheBridgeAndReadsItsStrings) {
     EXPECT_TRUE(bench.link->FindUsbDevice("2024", index));
     EXPECT_EQ(index, 0u);
     EXPECT_FALSE(bench.link->FindUsbDevice("202", index));
-    EXPECT_EQ(bench.boxes, std::vector<std::string>{linktext::ConnectAndRestart});
+    EXPECT_EQ(bench.boxes, std::vector<LinkProblem>{LinkProblem::NoDevice});
 
     // Reading strings goes through GET_DESCRIPTOR alone: no claim, no vendor request.
     const GadgetRecord r = bench.mock.record();
@@ -322,7 +321,7 @@ TEST_F(OpenBridge, UnplugFailsTheNextTransactionAtOnce) {
     EXPECT_EQ(count, 0u);
     std::uint32_t index = 0;
     EXPECT_FALSE(bench.link->FindUsbDevice("2024", index));
-    EXPECT_EQ(bench.boxes, std::vector<std::string>{linktext::ConnectAndRestart});
+    EXPECT_EQ(bench.boxes, std::vector<LinkProblem>{LinkProblem::NoDevice});
 
     const GadgetRecord r = bench.mock.record();
     EXPECT_EQ(r.frames, std::vector<Bytes>{kFirmwareRead});

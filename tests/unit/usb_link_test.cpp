@@ -17,8 +17,8 @@ namespace {
 struct LinkRig {
     FakeClock clock{1000};
     EmulatedUsbLibrary usb{clock};
-    std::vector<std::string> boxes;
-    UsbLink link{usb, clock, [this](const char *text) { boxes.emplace_back(text); }};
+    std::vector<LinkProblem> boxes;
+    UsbLink link{usb, clock, [this](LinkProblem problem) { boxes.push_back(problem); }};
 
     bool openFirst() {
         std::uint32_t index = 99;
@@ -34,7 +34,7 @@ TEST(UsbLinkFind, NoDeviceShowsOneBoxAndFails) {
     LinkRig rig;
     std::uint32_t index = 7;
     EXPECT_FALSE(rig.link.FindUsbDevice("2024", index));
-    EXPECT_EQ(rig.boxes, std::vector<std::string>{"CONNECT BRIMEL USB AND RESTART GUI"});
+    EXPECT_EQ(rig.boxes, std::vector<LinkProblem>{LinkProblem::NoDevice});
     EXPECT_EQ(index, 7u);
     EXPECT_FALSE(rig.link.isOpen());
 }
@@ -46,7 +46,7 @@ TEST(UsbLinkFind, CountFailureShowsOneBox) {
     rig.usb.faults.countFails = true;
     std::uint32_t index = 0;
     EXPECT_FALSE(rig.link.FindUsbDevice("2024", index));
-    EXPECT_EQ(rig.boxes, std::vector<std::string>{"CONNECT BRIMEL USB AND RESTART GUI"});
+    EXPECT_EQ(rig.boxes, std::vector<LinkProblem>{LinkProblem::NoDevice});
 }
 
 TEST(UsbLinkFind, SerialMustMatchExactlyAndLowestIndexWins) {
@@ -89,7 +89,7 @@ TEST(UsbLinkOpenClose, OpenFailureLeavesHandleInvalid) {
     rig.usb.attach(dev);
     rig.usb.faults.openFails = true;
     EXPECT_FALSE(rig.openFirst());
-    EXPECT_EQ(rig.boxes, std::vector<std::string>{"Usb device open error!"});
+    EXPECT_EQ(rig.boxes, std::vector<LinkProblem>{LinkProblem::OpenFailed});
     EXPECT_EQ(rig.link.deviceHandle, kInvalidUsbHandle);
 }
 
@@ -102,7 +102,7 @@ TEST(UsbLinkOpenClose, CloseOnceAndReportFailure) {
     rig.link.CloseUsbDevice();
     rig.link.CloseUsbDevice();  // second close does nothing
     EXPECT_EQ(rig.usb.closeCount, 1);
-    EXPECT_EQ(rig.boxes, std::vector<std::string>{"Unable to close device handle!"});
+    EXPECT_EQ(rig.boxes, std::vector<LinkProblem>{LinkProblem::CloseFailed});
     EXPECT_EQ(rig.link.deviceHandle, kInvalidUsbHandle);
 }
 
@@ -114,8 +114,7 @@ protected:
         rig.usb.setTimeouts(111, 222);
     }
     bool transact(const std::vector<std::uint8_t> &request, std::uint32_t expected) {
-        return rig.link.UsbTransact(reply, request.data(), expected,
-                                    static_cast<std::uint32_t>(request.size()));
+        return rig.link.UsbTransact(reply, request, expected);
     }
     void expectTimeoutsKept() {
         std::uint32_t r = 0, w = 0;
@@ -137,6 +136,8 @@ TEST_F(UsbTransactTest, AnsweredRequestDeliversReply) {
     EXPECT_EQ(reply[8], 0xAA);  // nothing beyond the 8 bytes that came
     EXPECT_EQ(dev.log().back(), kFirmwareRead);
     EXPECT_EQ(rig.link.usbBusy, 0);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::None);
+    EXPECT_EQ(rig.link.lastReceived(), 8u);
     expectTimeoutsKept();
 }
 
@@ -146,6 +147,7 @@ TEST_F(UsbTransactTest, NoOpenDeviceSendsNothing) {
     EXPECT_FALSE(transact(kFirmwareRead, 8));
     EXPECT_TRUE(dev.log().empty());
     EXPECT_EQ(rig.link.usbBusy, 0);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::NotOpen);
 }
 
 TEST_F(UsbTransactTest, NoReplyFailsAtFourSecondsFromStart) {
@@ -157,6 +159,7 @@ TEST_F(UsbTransactTest, NoReplyFailsAtFourSecondsFromStart) {
     EXPECT_LE(elapsed, 4002u);
     EXPECT_EQ(rig.usb.readCount, 0);
     EXPECT_EQ(rig.link.usbBusy, 0);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::NoReply);
     expectTimeoutsKept();
 }
 
@@ -175,6 +178,8 @@ TEST_F(UsbTransactTest, ShortReplyFailsButKeepsBytes) {
     EXPECT_EQ(reply[0], 0xE1);
     EXPECT_EQ(reply[1], 0x00);
     EXPECT_EQ(reply[2], 0xAA);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::ShortReply);
+    EXPECT_EQ(rig.link.lastReceived(), 2u);
     expectTimeoutsKept();
 }
 
@@ -195,7 +200,8 @@ TEST_F(UsbTransactTest, FailingQueueCheckShowsBoxEachTimeAndNeverReads) {
     EXPECT_EQ(rig.usb.readCount, 0);
     ASSERT_FALSE(rig.boxes.empty());
     EXPECT_EQ(rig.boxes.size(), static_cast<std::size_t>(rig.usb.queueChecks));
-    for (const auto &b : rig.boxes) EXPECT_EQ(b, "Error Checking RX Queue");
+    for (const auto &b : rig.boxes) EXPECT_EQ(b, LinkProblem::QueueCheckFailed);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::QueueCheckFailed);
     EXPECT_LE(rig.clock.tickMs() - start, 4002u);
     EXPECT_EQ(rig.link.usbBusy, 0);
 }
@@ -204,6 +210,7 @@ TEST_F(UsbTransactTest, FailedWriteDoesNotWait) {
     rig.usb.faults.writeFails = true;
     EXPECT_FALSE(transact(kFirmwareRead, 8));
     EXPECT_EQ(rig.usb.queueChecks, 0);
+    EXPECT_EQ(rig.link.lastFailure(), TransactFailure::WriteFailed);
     expectTimeoutsKept();
 }
 

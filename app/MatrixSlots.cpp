@@ -3,7 +3,6 @@
 #include <QSpinBox>
 
 #include "app/CorbanelForm.h"
-#include "device/Frames.h"
 #include "settings/MatrixCoding.h"
 #include "settings/RegisterMap.h"
 #include "ui_CorbanelForm.h"
@@ -62,10 +61,7 @@ void showMatrix(const MatrixBoxes &boxes, const MatrixValues &m) {
 }  // namespace
 
 void MainWindow::set3x() {
-    const Frame frame = matrixWriteFrame(encodeMatrix(valuesOf(matrixBoxes(*ui))));
-    ReplyBuffer reply{};
-    if (link_.UsbTransact(reply, frame.data(), 2, static_cast<std::uint32_t>(frame.size())) &&
-        reply[0] == cmd::Matrix)
+    if (session_.writeMatrix(encodeMatrix(valuesOf(matrixBoxes(*ui)))))
         showStatus(tr("Matrix values written..."), kNoticeMs);
     else
         showStatus(tr("Error Writing matrix values."), kErrorMs);
@@ -86,9 +82,10 @@ void MainWindow::reset3x3() {
 
 // A failed read leaves the boxes as they are: the reply is not to be trusted then.
 void MainWindow::readMatrixFromDevice() {
-    ReplyBuffer reply{};
-    if (!ReadRegister(regread::Matrix, reply, readlen::Matrix)) return;
-    static_assert(2 + kMatrixBlockSize <= kReplySize);
-    showMatrix(matrixBoxes(*ui), decodeMatrix(std::span<const std::uint8_t, kMatrixBlockSize>(
-                                     reply.data() + 2, kMatrixBlockSize)));
+    const auto block = session_.readMatrix();
+    if (!block) {
+        showStatus(tr("..."), kNoticeMs);
+        return;
+    }
+    showMatrix(matrixBoxes(*ui), decodeMatrix(*block));
 }

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <algorithm>
+#include <optional>
 
 #include "app/CorbanelForm.h"
 #include "settings/RegisterMap.h"
@@ -14,10 +14,13 @@ using namespace brimel;
 namespace {
 constexpr int kNoticeMs = 2000;
 
-// Values of the factory reset register.
-constexpr std::uint8_t kResetSettingsAndEdid = 3;
-constexpr std::uint8_t kResetSettingsOnly = 2;
-constexpr std::uint8_t kResetEdidOnly = 1;
+// The register code of a combo box's current index; nothing for an index the
+// register's values do not map (also -1, a box without a current item).
+std::optional<std::uint8_t> comboCode(std::uint8_t reg, const QComboBox *box) {
+    const Setting *setting = findRegister(reg);
+    if (setting == nullptr) return std::nullopt;
+    return setting->codes().toCode(box->currentIndex());
+}
 
 std::uint8_t onOff(const QAbstractButton *button) {
     return button->isChecked() ? 1 : 0;
@@ -25,12 +28,11 @@ std::uint8_t onOff(const QAbstractButton *button) {
 }  // namespace
 
 void MainWindow::writeSetting(std::uint8_t r, std::uint8_t value) {
-    const RegisterInfo *info = findRegister(r);
+    const Setting *info = findRegister(r);
     if (info == nullptr) return;
     if (info->gated && !startupComplete_) return;
-    WriteRegister(r, value);
-    if (info->mirror && *info->mirror < settingsMirror_.size())
-        settingsMirror_[*info->mirror] = value;
+    writeRegister(r, value);
+    if (info->mirror) mirror_.set(*info->mirror, value);
 }
 
 // Two-state controls: the first control of the pair decides the value.
@@ -110,32 +112,31 @@ void MainWindow::setBt2020Force() {
 // map (also -1, a box left without a current item by the read-back) sends nothing.
 
 void MainWindow::setCsc() {
-    if (const auto code = cscOutCodes().toCode(ui->cmbCscOut->currentIndex()))
-        writeSetting(reg::CscOut, *code);
+    if (const auto code = comboCode(reg::CscOut, ui->cmbCscOut)) writeSetting(reg::CscOut, *code);
 }
 
 void MainWindow::setDeepColor() {
-    if (const auto code = identityCodes(5).toCode(ui->cmbDeepColor->currentIndex()))
+    if (const auto code = comboCode(reg::DeepColor, ui->cmbDeepColor))
         writeSetting(reg::DeepColor, *code);
 }
 
 void MainWindow::setDownCsc() {
-    if (const auto code = downCscOutCodes().toCode(ui->cmbDownCscOut->currentIndex()))
+    if (const auto code = comboCode(reg::DownCscOut, ui->cmbDownCscOut))
         writeSetting(reg::DownCscOut, *code);
 }
 
 void MainWindow::setDsDeepColor() {
-    if (const auto code = identityCodes(5).toCode(ui->cmbDsDeepColor->currentIndex()))
+    if (const auto code = comboCode(reg::DsDeepColor, ui->cmbDsDeepColor))
         writeSetting(reg::DsDeepColor, *code);
 }
 
 void MainWindow::setPreset4k30Mode() {
-    if (const auto code = identityCodes(4).toCode(ui->cmbPreset4k30->currentIndex()))
+    if (const auto code = comboCode(reg::Preset4k30Mode, ui->cmbPreset4k30))
         writeSetting(reg::Preset4k30Mode, *code);
 }
 
 void MainWindow::setPreset4k60Mode() {
-    if (const auto code = preset4k60Codes().toCode(ui->cmbPreset4k60->currentIndex()))
+    if (const auto code = comboCode(reg::Preset4k60Mode, ui->cmbPreset4k60))
         writeSetting(reg::Preset4k60Mode, *code);
 }
 
@@ -153,8 +154,9 @@ void MainWindow::setPreset4k60() {
 
 void MainWindow::setPreset300() {}
 
+// Neither reset is gated, and neither sets a mirror entry.
 void MainWindow::resetBrimel() {
-    writeSetting(reg::DeviceReset, 1);
+    writeReported(session_.resetDevice());
 }
 
 void MainWindow::factoryReset() {
@@ -164,14 +166,11 @@ void MainWindow::factoryReset() {
     }
     const bool settings = ui->cbClearSettings->isChecked();
     const bool edid = ui->cbClearEdid->isChecked();
-    if (settings && edid)
-        writeSetting(reg::FactoryReset, kResetSettingsAndEdid);
-    else if (settings)
-        writeSetting(reg::FactoryReset, kResetSettingsOnly);
-    else if (edid)
-        writeSetting(reg::FactoryReset, kResetEdidOnly);
-    else
+    if (settings || edid) {
+        writeReported(session_.factoryReset(settings, edid));
+    } else {
         showStatus(tr("Choose the reset from the checkboxes"), kNoticeMs);
+    }
     ui->leReset->clear();
     ui->cbClearSettings->setChecked(false);
     ui->cbClearEdid->setChecked(false);
@@ -180,8 +179,5 @@ void MainWindow::factoryReset() {
 // Entries 0 to 39 of the mirror: the device's last reported block with the slots'
 // changes since.
 void MainWindow::SetEPState() {
-    static_assert(kSettingsWriteEntries <= kMirrorEntries);
-    std::array<std::uint8_t, kSettingsWriteEntries> data{};
-    std::copy_n(settingsMirror_.begin(), data.size(), data.begin());
-    WriteSettingsBlock(data);
+    writeSettingsBlock(mirror_.blockToWrite());
 }

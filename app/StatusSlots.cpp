@@ -4,8 +4,6 @@
 #include <QLabel>
 #include <QTextEdit>
 #include <QTimerEvent>
-#include <algorithm>
-#include <span>
 #include <string>
 
 #include "app/CorbanelForm.h"
@@ -102,16 +100,12 @@ void showStatusText(QWidget &root, const StatusText &t) {
     }
 }
 
-std::span<const std::uint8_t> record(const ReplyBuffer &reply, std::size_t length) {
-    return std::span<const std::uint8_t>(reply).first(std::min(length, reply.size()));
-}
-
 }  // namespace
 
 // Every timer event of the window is the poll tick. A tick that arrives while a
 // transaction runs (inside a modal box's event loop) is dropped.
 void MainWindow::timerEvent(QTimerEvent *) {
-    if (link_.usbBusy) return;
+    if (session_.busy()) return;
     RefreshSettings();
     RefreshStatus();
 }
@@ -121,19 +115,16 @@ void MainWindow::RefreshSettings() {
         showStatusCaptions(*this);
         return;
     }
-    ReplyBuffer reply{};
-    const bool read = ReadSettingsBlock(reply, readlen::SettingsBlock);
-    const auto block = record(reply, readlen::SettingsBlock);
+    const auto block = readSettingsBlock();
     // A busy device's block is not to be used, whatever else arrived with it.
-    if (settingsBlockBusy(block)) return;
-    if (!read) {
+    if (block->busy) return;
+    if (!block) {
         ui->lblWarning->setText(translated(kNoDeviceWarning));
         disconnected_ = true;
         return;
     }
-    const auto entries = settingsBlockEntries(block);
-    std::copy(entries.begin(), entries.end(), settingsMirror_.begin());
-    for (const ControlOperation &op : readBackPlan(entries)) applyReadBack(*this, op);
+    mirror_.takeBlock(block->entries);
+    for (const ControlOperation &op : readBackPlan(block->entries)) applyReadBack(*this, op);
 }
 
 void MainWindow::RefreshStatus() {
@@ -141,36 +132,12 @@ void MainWindow::RefreshStatus() {
         showStatusCaptions(*this);
         return;
     }
-    ReplyBuffer status{};
-    ReplyBuffer spd{};
-    ReplyBuffer hdr{};
-    ReplyBuffer hdmiVsi{};
-    ReplyBuffer forumVsi{};
-    ReplyBuffer audio{};
-    ReplyBuffer avi{};
-    ReplyBuffer name{};
-    ReadRegister(regread::SignalStatus, status, readlen::SignalStatus);
-    if (!statusShown(record(status, kStatusRecordSize))) {
+    // Failed reads show in the status bar as they happen (stepFailed).
+    const auto readout = session_.readStatus();
+    if (!readout->shown) {
         showStatusCaptions(*this);
         return;
     }
-
-    SendBracket(true);
-    ReadRegister(regread::SpdInfoframe, spd, readlen::Infoframe);
-    ReadRegister(regread::HdrInfoframe, hdr, readlen::Infoframe);
-    ReadRegister(regread::VendorInfoframe1, hdmiVsi, readlen::Infoframe);
-    ReadRegister(regread::VendorInfoframe2, forumVsi, readlen::Infoframe);
-    ReadRegister(regread::AudioInfoframe, audio, readlen::Infoframe);
-    ReadRegister(regread::AviInfoframe, avi, readlen::Infoframe);
-    ReadRegister(regread::DisplayName, name, readlen::DisplayName);
-    SendBracket(false);
-
-    const StatusRecords records{
-        record(status, kStatusRecordSize),      record(spd, kInfoframeRecordSize),
-        record(hdr, kInfoframeRecordSize),      record(hdmiVsi, kInfoframeRecordSize),
-        record(forumVsi, kInfoframeRecordSize), record(audio, kInfoframeRecordSize),
-        record(avi, kInfoframeRecordSize),      record(name, kNameRecordSize),
-    };
-    const StatusDisplay display = decodeStatus(records, ui->cb3x3En->isChecked());
+    const StatusDisplay display = decodeStatus(readout->records(), ui->cb3x3En->isChecked());
     for (const StatusText &t : display.inSetOrder()) showStatusText(*this, t);
 }

@@ -26,13 +26,13 @@ constexpr int kReadProgressMax = 255;
 
 }  // namespace
 
-int MainWindow::edidTextImage(EdidBytes &image) const {
+int MainWindow::edidTextImage(EdidImage &image) const {
     const QByteArray text = ui->EDIDtext->toPlainText().toUpper().toLatin1();
     return EdidTextToBytes(
         std::string_view(text.constData(), static_cast<std::size_t>(text.size())), image);
 }
 
-void MainWindow::ShowEDID(const EdidBytes &image) {
+void MainWindow::ShowEDID(const EdidImage &image) {
     QTextEdit *edit = ui->EDIDtext;
     edit->clear();
     QTextCursor cursor = edit->textCursor();
@@ -96,63 +96,40 @@ void MainWindow::on_ProgressChange(int value, int maximum) {
     progress_->setValue(value);
 }
 
-bool MainWindow::ReadEdidChunks(std::uint8_t command) {
+TransferControl MainWindow::transferProgress(bool read) {
+    return {[this, read](int done, int total) {
+                // A read shows its bytes against 255, an upload its frames.
+                if (read)
+                    on_ProgressChange(done * static_cast<int>(kEdidChunkSize), kReadProgressMax);
+                else
+                    on_ProgressChange(done, total);
+            },
+            {}};
+}
+
+bool MainWindow::ReadEdidChunks(EdidSource source) {
     NewProgressBar();
-    std::string text;
-    text.reserve(kEdidTextSize);
-    for (std::size_t chunk = 0; chunk < kEdidChunkCount; ++chunk) {
-        on_ProgressChange(static_cast<int>(chunk * kEdidChunkSize), kReadProgressMax);
-        const Frame frame = edidChunkReadFrame(command, chunk);
-        ReplyBuffer reply{};
-        if (!link_.UsbTransact(reply, frame.data(), kEdidChunkSize,
-                               static_cast<std::uint32_t>(frame.size()))) {
-            // The text is only replaced by a complete read.
-            on_ProgressChange(0, 0);
-            return false;
-        }
-        // The reply is the data alone, with no echo in front.
-        text += edidChunkText(std::span<const std::uint8_t>(reply).first(kEdidChunkSize));
-    }
+    const auto image = session_.readEdid(source, transferProgress(true));
     on_ProgressChange(0, 0);
+    // The text is only replaced by a complete read.
+    if (!image) return false;
     showStatus(tr("EDID values read."), kEdidMessageMs);
+    const std::string text = EdidBytesToText(*image);
     setEdidPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
                      Qt::black, false);
     return true;
 }
 
 void MainWindow::ReadEDID() {
-    ReadEdidChunks(cmd::EdidDevice);
+    ReadEdidChunks(EdidSource::Device);
 }
 
 bool MainWindow::ReadTvEDID() {
-    return ReadEdidChunks(cmd::EdidDisplay);
-}
-
-void MainWindow::sendEdidData(std::uint8_t command, const EdidBytes &image) {
-    for (std::size_t i = 0; i < kEdidUploadFrames; ++i) {
-        on_ProgressChange(static_cast<int>(i), static_cast<int>(kEdidUploadFrames));
-        const Frame frame = edidUploadFrame(command, image, i);
-        ReplyBuffer reply{};
-        const bool sent = link_.UsbTransact(reply, frame.data(), kEdidReplyLength,
-                                            static_cast<std::uint32_t>(frame.size()));
-        // A frame that fails is reported and the upload goes on; nothing is repeated.
-        if (!sent || !edidUploadAcknowledged(command, reply[0])) {
-            showStatus(tr("Error Writing EDID values."), kEdidMessageMs);
-        }
-        link_.clock().sleepMs(kEdidUploadPauseMs);  // the device needs it, also after the last
-    }
-}
-
-bool MainWindow::sendEdidApply() {
-    const Frame frame = edidApplyFrame();
-    ReplyBuffer reply{};
-    return link_.UsbTransact(reply, frame.data(), kEdidReplyLength,
-                             static_cast<std::uint32_t>(frame.size())) &&
-           reply[0] == cmd::EdidUploadEnd;
+    return ReadEdidChunks(EdidSource::Display);
 }
 
 bool MainWindow::UploadEDID() {
-    EdidBytes image{};
+    EdidImage image{};
     if (edidTextImage(image) < 0) {
         dialogs_.warning(this, tr("BRIMEL Utility"), tr("Hex Format Error"));
         return false;
@@ -163,14 +140,15 @@ bool MainWindow::UploadEDID() {
         return false;
     }
     NewProgressBar();
-    sendEdidData(cmd::EdidUserUpload, image);
-    const bool applied = sendEdidApply();
+    // Failed data frames show as they happen (stepFailed).
+    const auto upload = session_.uploadEdid(EdidUploadKind::User, image, transferProgress(false));
+    const bool applied = upload.ok();
     showStatus(applied ? tr("EDID values written...") : tr("Error Populating EDID values."),
                kEdidMessageMs);
     on_ProgressChange(0, 0);
     // The user's EDID is table 1 (WriteEDID lets the upload run only with item 1
     // selected); a read-back during the question box may have moved the list since.
-    WriteRegister(reg::EdidTable, 1);
+    writeRegister(reg::EdidTable, 1);
     return applied;
 }
 
@@ -187,7 +165,7 @@ void MainWindow::WriteEDID() {
 }
 
 void MainWindow::CalculateChkSum() {
-    EdidBytes image{};
+    EdidImage image{};
     if (edidTextImage(image) < 0) {
         dialogs_.warning(this, tr("BRIMEL Utility"), tr("Hex Format Error"));
         return;
@@ -202,10 +180,11 @@ void MainWindow::CalculateChkSum() {
     ShowEDID(image);
 }
 
-bool MainWindow::UploadEdidTable(const EdidBytes &table) {
+bool MainWindow::UploadEdidTable(const EdidImage &table) {
     NewProgressBar();
-    sendEdidData(cmd::EdidDevice, table);
-    const bool applied = sendEdidApply();
+    const auto upload =
+        session_.uploadEdid(EdidUploadKind::Builtin, table, transferProgress(false));
+    const bool applied = upload.ok();
     showStatus(applied ? tr("EDID custom written...") : tr("Error reseting EDID values."),
                kEdidMessageMs);
     on_ProgressChange(0, 0);
@@ -219,11 +198,11 @@ void MainWindow::changeCustomEdid() {
     if (index < 0 || index >= kEdidTableCount) return;
     const int item = index + 1;
     if (const auto table = builtinEdid(item)) {
-        EdidBytes image{};
+        EdidImage image{};
         std::copy(table->begin(), table->end(), image.begin());
         UploadEdidTable(image);
     }
-    WriteRegister(reg::EdidTable, static_cast<std::uint8_t>(item));
+    writeRegister(reg::EdidTable, static_cast<std::uint8_t>(item));
 }
 
 void MainWindow::SetEDID_Mode() {
@@ -237,10 +216,10 @@ void MainWindow::SetEDID_Mode() {
         return;
     }
     const auto value = static_cast<std::uint8_t>(mode);
-    WriteRegister(reg::EdidMode, value);
+    writeReported(session_.setEdidMode(mode));
     // The mirror takes the new mode whatever the outcome of the write.
-    if (const RegisterInfo *info = findRegister(reg::EdidMode); info && info->mirror) {
-        settingsMirror_[*info->mirror] = value;
+    if (const Setting *info = findRegister(reg::EdidMode); info && info->mirror) {
+        mirror_.set(*info->mirror, value);
     }
     ui->EDIDtext->setEnabled(mode == EdidMode::Custom);
     if (mode == EdidMode::Custom) changeCustomEdid();

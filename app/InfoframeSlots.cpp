@@ -19,21 +19,11 @@ using namespace brimel;
 namespace {
 constexpr int kNoticeMs = 2000;
 constexpr int kErrorMs = 4000;
-// Every infoframe frame is answered with its echo and a status byte.
-constexpr std::uint32_t kReplyLength = 2;
 
 // The activation errors go to standard output, not to the status bar.
 void printLine(const QString &text) {
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
-}
-
-// One exchange; true when the reply came and echoes `code`.
-bool exchange(UsbLink &link, const Frame &frame, std::uint8_t code) {
-    ReplyBuffer reply{};
-    return link.UsbTransact(reply, frame.data(), kReplyLength,
-                            static_cast<std::uint32_t>(frame.size())) &&
-           reply[0] == code;
 }
 
 // The bytes typed in a custom infoframe box; nothing when the text is too short or too
@@ -47,9 +37,8 @@ std::optional<std::vector<std::uint8_t>> typedBytes(const QTextEdit &box, Infofr
     return parseInfoframeText(*working);
 }
 
-QString storedText(const ReplyBuffer &reply, std::uint8_t count) {
-    return QString::fromStdString(
-        storedInfoframeText(std::span<const std::uint8_t>(reply.data(), count)));
+QString storedText(const Record &reply) {
+    return QString::fromStdString(storedInfoframeText(reply));
 }
 }  // namespace
 
@@ -63,15 +52,13 @@ void MainWindow::WriteIF() {
     // The checksum goes into the frame only; the box keeps the text as typed.
     if (ui->cbHdrCRC->isChecked()) applyHdrChecksum(*bytes);
 
-    if (exchange(link_, infoframeDataFrame(InfoframeKind::Hdr, *bytes), cmd::HdrInfoframe))
+    if (session_.sendInfoframeData(InfoframeKind::Hdr, *bytes))
         showStatus(tr("Infoframe values written..."), kNoticeMs);
     else
         showStatus(tr("Error Writing Infoframe values."), kErrorMs);
 
-    // The device takes the activation only after a pause, and gets it either way.
-    link_.clock().sleepMs(kInfoframeActivationDelayMs);
-    if (!exchange(link_, infoframeActivationFrame(InfoframeKind::Hdr, bytes->size()),
-                  cmd::InfoframeActivate))
+    // The HDR activation goes out after the pause whether the data frame was taken or not.
+    if (!session_.activateInfoframe(InfoframeKind::Hdr, bytes->size()))
         printLine(tr("\nError Populating IF values.\n"));
 }
 
@@ -82,25 +69,22 @@ bool MainWindow::sendAVI() {
         showStatus(tr("Error: min 2, max 17 bytes"), kNoticeMs);
         return false;
     }
-    if (!exchange(link_, infoframeDataFrame(InfoframeKind::Avi, *bytes), cmd::AviInfoframe)) {
+    if (!session_.sendInfoframeData(InfoframeKind::Avi, *bytes)) {
         showStatus(tr("Error Writing AVI command."), kErrorMs);
         return false;
     }
     showStatus(tr("AVI values written..."), kNoticeMs);
 
-    link_.clock().sleepMs(kInfoframeActivationDelayMs);
-    if (!exchange(link_, infoframeActivationFrame(InfoframeKind::Avi, bytes->size()),
-                  cmd::InfoframeActivate)) {
+    if (!session_.activateInfoframe(InfoframeKind::Avi, bytes->size())) {
         printLine(tr("\nError Activating AVI values.\n"));
         return false;
     }
     return true;
 }
 
-void MainWindow::showStoredInfoframes(const ReplyBuffer &hdr, bool hdrRead, const ReplyBuffer &avi,
-                                      bool aviRead) {
+void MainWindow::showStoredInfoframes(const Result<Record> &hdr, const Result<Record> &avi) {
     // After a failed read the box keeps the form's empty text: zeros or a partial reply
     // shown as an infoframe could too easily be sent back to the device.
-    if (hdrRead) ui->HDRCustomText->setPlainText(storedText(hdr, readlen::CustomHdr));
-    if (aviRead) ui->AVICustomText->setPlainText(storedText(avi, readlen::CustomAvi));
+    if (hdr) ui->HDRCustomText->setPlainText(storedText(*hdr));
+    if (avi) ui->AVICustomText->setPlainText(storedText(*avi));
 }

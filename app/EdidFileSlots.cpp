@@ -15,7 +15,7 @@ constexpr int kFileMessageMs = 2000;
 }  // namespace
 
 void MainWindow::SaveEDIDtoFile() {
-    EdidBytes image{};
+    EdidImage image{};
     if (edidTextImage(image) < 0) {
         dialogs_.warning(this, tr("BRIMEL Utility"), tr("Hex Format Error"));
         return;
