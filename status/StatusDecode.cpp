@@ -460,4 +460,92 @@ StatusDisplay decodeStatus(const StatusRecords &records, bool matrixEnabled) {
     return d;
 }
 
+namespace {
+
+// A label's text without its caption; nothing when only the caption is left.
+std::optional<std::string> afterCaption(const std::string &text, std::string_view caption) {
+    if (text.rfind(caption, 0) != 0) return text;
+    std::string rest = text.substr(caption.size());
+    const auto first = rest.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    return rest.substr(first);
+}
+
+std::optional<std::string> hdcpName(std::uint8_t code) {
+    switch (code) {
+        case 0x14:
+            return "1.4";
+        case 0x22:
+            return "2.2";
+        case 0x55:
+            return "none";
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+StatusFacts statusFacts(const StatusRecords &records, bool matrixEnabled) {
+    const StatusDisplay d = decodeStatus(records, matrixEnabled);
+    const Record st(records.status, kStatusRecordSize);
+    const Record avi(records.avi, kInfoframeRecordSize);
+    const std::uint8_t inCs = avi[kIfPayload] & 0x60;
+    const std::uint8_t outCs = matrixEnabled ? 0x00 : st[kStOutColourFormat] & 0x60;
+
+    StatusFacts f;
+    f.inputCode = st[kStInputCode];
+    f.inputFormat = std::string(videoFormatDisplayName(st[kStInputCode]));
+    if (st[kStHdmiVideoFormat] == 0x40) {
+        switch (st[kSt3dStructure]) {
+            case 0x00:
+                f.input3d = "frame packed";
+                break;
+            case 0x60:
+                f.input3d = "top/bottom";
+                break;
+            case 0x80:
+                f.input3d = "side-by-side";
+                break;
+            default:
+                break;
+        }
+    }
+    f.outputCode = st[kStOutputCode];
+    f.outputFormat = std::string(videoFormatDisplayName(st[kStOutputCode]));
+    if (st[kStDownscaled] != 0)
+        f.scaling = "downscaled";
+    else if (st[kStUpscaled] != 0)
+        f.scaling = "upscaled";
+    f.inputColour = afterCaption(d.inColour, "In Color Space:").value_or("");
+    f.outputColour = afterCaption(d.outColour, "Out Color Space:").value_or("");
+    f.inputClockKhz = st[kStClockLow] | (st[kStClockLow + 1] << 8) | (st[kStClockLow + 2] << 16);
+    f.outputClockKhz = outputPixelClock({static_cast<std::uint32_t>(f.inputClockKhz),
+                                         st[kStInputDeepColour], st[kStOutputDeepColour], inCs,
+                                         outCs, st[kStDownscaled] != 0, st[kStUpscaled] != 0});
+    f.outputOverLimit = f.outputClockKhz > 640000;
+    f.output422At16BitUnsupported =
+        !f.outputOverLimit && outCs == kYcc422 && st[kStOutputDeepColour] == 3;
+    f.hdcpIn = hdcpName(st[kStHdcpIn]);
+    f.hdcpOut = hdcpName(st[kStHdcpOut]);
+    f.deepColourIn = afterCaption(d.deepColourIn, "Input Deep Color:");
+    f.deepColourOut = afterCaption(d.deepColourOut, "Output Deep Color:");
+    if (infoframeAccepted(records.hdr, 0x87, 0x01)) {
+        const auto eotf = afterCaption(d.hdrInput, "HDR input:");
+        f.hdrInput = eotf ? (*eotf == "Not Active" ? std::string("not active") : *eotf)
+                          : std::string("unknown");
+    }
+    f.sinkLimited = st[kStSinkLimited] != 0;
+    if (infoframeAccepted(records.spd, 0x83, 0x01))
+        f.sourceName = afterCaption(d.sourceName, "Source Name:").value_or("");
+    f.displayName = displayNameText(records.name);
+    f.spd = d.spdDump;
+    f.hdr = d.hdrDump;
+    f.hdmiVsi = d.hdmiVsiDump;
+    f.forumVsi = d.forumVsiDump;
+    f.audio = d.audioDump;
+    f.avi = d.aviDump;
+    return f;
+}
+
 }  // namespace brimel

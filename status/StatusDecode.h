@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,6 +80,36 @@ struct StatusDisplay {
     // The widgets with their texts, in the order the status frame sets them.
     std::array<StatusText, 20> inSetOrder() const;
 };
+
+// The facts of a shown status as values, for front ends that print or export them
+// rather than fill the window's labels. Texts are the window's words without their
+// captions; an empty optional is a value the device reported in a code without a name.
+struct StatusFacts {
+    int inputCode = 0;                   // CTA-861 video format code
+    std::string inputFormat;             // "3840x2160p60", empty for an unknown code
+    std::optional<std::string> input3d;  // "frame packed", "top/bottom", "side-by-side"
+    int outputCode = 0;
+    std::string outputFormat;
+    std::optional<std::string> scaling;  // "downscaled", "upscaled"
+    std::string inputColour;             // "YCbCr 4:2:2 Extended ITU-R BT.2020"
+    std::string outputColour;
+    long inputClockKhz = 0;
+    long outputClockKhz = 0;
+    bool outputOverLimit = false;  // above the HDMI 2.0 limit (640000 kHz)
+    bool output422At16BitUnsupported = false;
+    std::optional<std::string> hdcpIn;  // "1.4", "2.2", "none"
+    std::optional<std::string> hdcpOut;
+    std::optional<std::string> deepColourIn;  // "8-bit", "up to 12-bit", ...
+    std::optional<std::string> deepColourOut;
+    std::optional<std::string>
+        hdrInput;  // "not active", "SMPTE ST 2084", ...; none without an HDR infoframe
+    bool sinkLimited = false;
+    std::optional<std::string> sourceName;  // vendor and product of the SPD infoframe
+    std::string displayName;
+    // The six infoframes as the window dumps them (empty when not received).
+    std::string spd, hdr, hdmiVsi, forumVsi, audio, avi;
+};
+StatusFacts statusFacts(const StatusRecords &records, bool matrixEnabled);
 
 // True when status byte 27 allows the status to be shown (8 or 10).
 bool statusShown(std::span<const std::uint8_t> status);
