@@ -253,6 +253,7 @@ protected:
 TEST(BuiltinEdid, TablesExistForItems2To25Only) {
     for (int item : {-1, 0, 1, 26, 99}) {
         EXPECT_FALSE(builtinEdid(item).has_value()) << item;
+        EXPECT_FALSE(builtinEdidName(item).has_value()) << item;
     }
     std::set<std::vector<std::uint8_t>> distinct;
     for (int item = kFirstBuiltinEdidItem; item <= kLastBuiltinEdidItem; ++item) {
@@ -281,6 +282,10 @@ TEST_P(BuiltinEdidItem, HeaderVersionExtensionAndChecksums) {
     }
     EXPECT_EQ(EdidChkSum(edidBlock(image, 0)), image[kEdidChecksum0]);
     EXPECT_EQ(EdidChkSum(edidBlock(image, 1)), image[kEdidChecksum1]);
+}
+
+TEST_P(BuiltinEdidItem, TextInTheTableList) {
+    EXPECT_EQ(builtinEdidName(GetParam().item), GetParam().text);
 }
 
 TEST_P(BuiltinEdidItem, MonitorNameDescriptor) {
