@@ -356,7 +356,9 @@ constexpr std::array<const char *, 16> kColorimetryNames = {
 // then a format not limited to 4:2:0.
 bool betterFormat(const VideoFormat &a, const VideoFormat &b) {
     if (a.timing->interlaced != b.timing->interlaced) return !a.timing->interlaced;
-    if (a.timing->refreshHz != b.timing->refreshHz) return a.timing->refreshHz > b.timing->refreshHz;
+    if (a.timing->refreshHz != b.timing->refreshHz) {
+        return a.timing->refreshHz > b.timing->refreshHz;
+    }
     return !a.y420Only && b.y420Only;
 }
 
@@ -551,7 +553,7 @@ void ctaLines(const CtaSummary &c, std::vector<std::string> &lines) {
     }
     lines.push_back("Data blocks: " + (names.empty() ? std::string("none") : join(names, ", ")));
     if (c.dataBlocksCut) {
-        lines.push_back("Data blocks cut short: a block runs past byte " +
+        lines.push_back("Data blocks cut short: the detailed timings start at byte " +
                         std::to_string(c.detailedTimingOffset));
     }
 
