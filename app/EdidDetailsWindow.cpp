@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -77,9 +78,14 @@ EdidDetailsWindow::EdidDetailsWindow(Dialogs &dialogs, EdidDecodeOptions options
     fileLabel_->setObjectName(QStringLiteral("fileName"));
     fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    otherFile_ = new QPushButton(tr("Other file\u2026"), this);
+    otherFile_->setObjectName(QStringLiteral("otherFile"));
+    otherFile_->hide();
+
     auto *chooser = new QHBoxLayout;
     chooser->addWidget(new QLabel(tr("Decode:"), this));
     chooser->addWidget(source_);
+    chooser->addWidget(otherFile_);
     chooser->addWidget(fileLabel_, 1);
 
     summary_ = new QLabel(this);
@@ -187,10 +193,7 @@ EdidDetailsWindow::EdidDetailsWindow(Dialogs &dialogs, EdidDecodeOptions options
         if (source_->currentIndex() == kManagerTextEntry) decodeChosen();
     });
     connect(source_, &QComboBox::currentIndexChanged, this, &EdidDetailsWindow::sourceChosen);
-    // Picking "File…" again (the entry is already current) asks for another file.
-    connect(source_, &QComboBox::activated, this, [this](int entry) {
-        if (entry == kFileEntry) chooseFile();
-    });
+    connect(otherFile_, &QPushButton::clicked, this, [this] { chooseFile(false); });
     connect(next, &QPushButton::clicked, this, [this] { find(false); });
     connect(previous, &QPushButton::clicked, this, [this] { find(true); });
     connect(findText_, &QLineEdit::returnPressed, this, [this] { find(false); });
@@ -233,41 +236,55 @@ void EdidDetailsWindow::showEvent(QShowEvent *event) {
 }
 
 void EdidDetailsWindow::sourceChosen(int entry) {
-    if (entry != kFileEntry) previousEntry_ = entry;
-    fileLabel_->setText(entry == kFileEntry && file_ ? file_->name : QString());
+    if (entry == kFileEntry) {
+        chooseFile(true);
+        return;
+    }
+    previousEntry_ = entry;
+    otherFile_->hide();
+    fileLabel_->clear();
     decodeChosen();
 }
 
-void EdidDetailsWindow::chooseFile() {
+void EdidDetailsWindow::chooseFile(bool enteringFileEntry) {
     const QString name = dialogs_.openFileName(this, tr("Open EDID file"), QString(),
                                                tr("Binary Files (*.bin);;All files (*.*)"));
-    if (name.isEmpty()) {
-        if (!file_) source_->setCurrentIndex(previousEntry_);
-        return;
-    }
-    QFile file(name);
     QByteArray content;
-    if (file.open(QIODevice::ReadOnly)) content = file.read(static_cast<qint64>(kEdidFileReadMax));
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        dialogs_.warning(this, tr("EDID details"),
-                         tr("Cannot read file %1:\n%2.").arg(name, file.errorString()));
-        if (!file_) source_->setCurrentIndex(previousEntry_);
-        return;
+    bool read = false;
+    if (!name.isEmpty()) {
+        QFile file(name);
+        read = file.open(QIODevice::ReadOnly);
+        if (read) content = file.read(static_cast<qint64>(kEdidFileReadMax));
+        read = read && file.error() == QFileDevice::NoError;
+        if (!read) {
+            dialogs_.warning(this, tr("EDID details"),
+                             tr("Cannot read file %1:\n%2.").arg(name, file.errorString()));
+        }
     }
-    // The program's own file rules: binary when the first byte is 0x00, else hex text.
-    const EdidFileContent loaded = decodeEdidFile(
-        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(content.constData()),
-                                      static_cast<std::size_t>(content.size())));
-    LoadedFile chosen;
-    chosen.name = QFileInfo(name).fileName();
-    if (loaded.binary) {
-        chosen.image = loaded.image;
+    if (!read) {
+        if (!enteringFileEntry) return;  // the file shown stays
+        if (!file_) {
+            const QSignalBlocker quiet(source_);
+            source_->setCurrentIndex(previousEntry_);
+            return;
+        }
     } else {
-        chosen.formatError = EdidTextToBytes(loaded.text, chosen.image) < 0;
+        // The program's own file rules: binary when the first byte is 0x00, else hex text.
+        const EdidFileContent loaded = decodeEdidFile(std::span<const std::uint8_t>(
+            reinterpret_cast<const std::uint8_t *>(content.constData()),
+            static_cast<std::size_t>(content.size())));
+        LoadedFile chosen;
+        chosen.name = QFileInfo(name).fileName();
+        if (loaded.binary) {
+            chosen.image = loaded.image;
+        } else {
+            chosen.formatError = EdidTextToBytes(loaded.text, chosen.image) < 0;
+        }
+        file_ = chosen;
+        fileLabel_->setToolTip(name);
     }
-    file_ = chosen;
-    fileLabel_->setText(chosen.name);
-    fileLabel_->setToolTip(name);
+    fileLabel_->setText(file_->name);
+    otherFile_->show();
     decodeChosen();
 }
 
@@ -277,6 +294,7 @@ void EdidDetailsWindow::decodeChosen() {
         return;
     }
     stale_ = false;
+    typingPause_->stop();  // this decode takes the latest text already
     const int entry = source_->currentIndex();
     EdidImage image{};
     if (entry == kManagerTextEntry) {

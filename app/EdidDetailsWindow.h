@@ -62,7 +62,9 @@ protected:
 
 private:
     void sourceChosen(int entry);
-    void chooseFile();
+    // Asks for a file and decodes it. A cancel (or an unreadable file) keeps the file chosen
+    // before; without one, picking the entry is undone and the view stays as it was.
+    void chooseFile(bool enteringFileEntry);
     // Decodes what the choice box names: the summary at once, edid-decode on a worker.
     void decodeChosen();
     // Shows `message` instead of a summary, with nothing decoded.
@@ -94,6 +96,7 @@ private:
     QTimer *typingPause_;
     QComboBox *source_;
     QLabel *fileLabel_;
+    QPushButton *otherFile_;
     QLabel *summary_;
     QLabel *verdict_;
     QLabel *failures_;
