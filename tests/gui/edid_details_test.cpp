@@ -1,8 +1,10 @@
 // The EDID details window with stand-in decoders: what it decodes for the manager's text,
 // the display's EDID, a table and a file; "Hex Format Error"; the verdict, counts, findings
 // and find bar; a decode overtaken by a newer one; a missing and a hanging edid-decode.
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -394,7 +396,7 @@ private slots:
         QVERIFY(rig.findings().isEmpty());
     }
 
-    void findNextPreviousAndNotFound() {
+    void findNextPreviousNotFoundAndCopy() {
         DetailsRig rig;
         rig.open();
         rig.source()->setCurrentIndex(2);
@@ -423,6 +425,9 @@ private slots:
         field->setText(QStringLiteral("absent"));
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(rig.find<QLabel>("findStatus")->text(), QStringLiteral("Not found"));
+
+        rig.find<QPushButton>("copyAll")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), kReply);
     }
 
     void hiddenWindowDecodesWhenShown() {
