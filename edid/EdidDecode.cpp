@@ -248,6 +248,12 @@ EdidDecodeResult runEdidDecode(std::span<const std::uint8_t> image,
         result.status = EdidDecodeStatus::NotInstalled;
         return result;
     }
+    // Checked here, not left to posix_spawn: an implementation may report a failed exec
+    // only as the child's exit status 127.
+    if (::access(path->c_str(), X_OK) != 0) {
+        result.error = failure("start", errno);
+        return result;
+    }
     auto in = makePipe();
     auto out = makePipe();
     auto err = makePipe();
