@@ -283,6 +283,10 @@ TEST_P(BuiltinEdidItem, HeaderVersionExtensionAndChecksums) {
     EXPECT_EQ(EdidChkSum(edidBlock(image, 1)), image[kEdidChecksum1]);
 }
 
+TEST_P(BuiltinEdidItem, TextInTheTableList) {
+    EXPECT_EQ(kEdidTableTexts[static_cast<std::size_t>(GetParam().item - 1)], GetParam().text);
+}
+
 TEST_P(BuiltinEdidItem, MonitorNameDescriptor) {
     using namespace std::string_view_literals;
     static constexpr std::string_view kName = "\0\0\0\xFC\0BRIMEL\n      "sv;
