@@ -22,6 +22,12 @@ std::string deviceList(const std::vector<BusDevice> &devices) {
     return text;
 }
 
+std::string seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", ms / 1000.0);
+    return text;
+}
+
 }  // namespace
 
 Context::Context(Environment &e) : env(e) {}
@@ -113,9 +119,8 @@ Session &Context::session() {
                     kExitBusy, "busy",
                     where + " is in use by " +
                         (holders.empty() ? std::string("another program") : holdersText(holders)) +
-                        (waitMs > 0
-                             ? " (waited " + std::to_string(waitMs / 1000.0).substr(0, 4) + " s)"
-                             : std::string("; --wait SECONDS retries")),
+                        (waitMs > 0 ? " (after waiting " + seconds(waitMs) + ")"
+                                    : std::string("; --wait SECONDS retries")),
                     Json{{"holders", list}}};
             }
             case SessionError::AccessDenied:

@@ -16,9 +16,6 @@ struct Bad {
     std::string what;
 };
 
-const char *kinds[] = {"null",    "object", "array",  "string",
-                       "boolean", "number", "number", "number"};
-
 const Json &need(const Json &j, const char *key, const std::string &where) {
     if (!j.contains(key)) throw Bad{where + ": '" + key + "' is missing"};
     return j.at(key);
@@ -171,7 +168,6 @@ ProfileRead readProfile(std::string_view text) {
     } catch (const Json::exception &e) {
         return {std::nullopt, e.what()};
     }
-    (void)kinds;
 }
 
 std::string writeProfile(const Profile &p) {

@@ -146,7 +146,9 @@ std::vector<Change> notTaken(Context &ctx, const std::vector<Change> &changes) {
     return refused;
 }
 
-[[noreturn]] void failNotTaken(const std::vector<Change> &refused) {
+// `others`: what else the device did not keep, in words.
+[[noreturn]] void failNotTaken(const std::vector<Change> &refused,
+                               const std::vector<std::string> &others = {}) {
     std::string text;
     Json list = Json::array();
     for (const Change &c : refused) {
@@ -156,11 +158,15 @@ std::vector<Change> notTaken(Context &ctx, const std::vector<Change> &changes) {
                         {"wanted", valueJson(*c.setting, c.to)},
                         {"device", valueJson(*c.setting, c.from)}});
     }
+    for (const std::string &o : others) {
+        text += "\n  " + o;
+        list.push_back({{"name", o}});
+    }
     throw Failure{kExitNotTaken, "not-taken", "the Brimel did not take every value:" + text,
                   Json{{"settings", list}}};
 }
 
-std::string readFileBounded(const std::string &path, std::size_t limit, Context &ctx) {
+std::string readFileBounded(const std::string &path, std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{kExitBadInput, "bad-file", "cannot read " + path};
     std::string text;
@@ -168,7 +174,6 @@ std::string readFileBounded(const std::string &path, std::size_t limit, Context 
     in.read(text.data(), static_cast<std::streamsize>(limit + 1));
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) throw Failure{kExitBadInput, "bad-file", "cannot read " + path};
-    (void)ctx;
     return text;
 }
 
@@ -348,7 +353,7 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
                 all << ctx.env.console.in.rdbuf();
                 text = all.str();
             } else {
-                text = readFileBounded(*loadFile, kProfileMaxBytes, ctx);
+                text = readFileBounded(*loadFile, kProfileMaxBytes);
             }
             const ProfileRead read = readProfile(text);
             if (!read.profile)
@@ -380,17 +385,14 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
                                 valueText(*c.setting, c.from) + " -> " +
                                 valueText(*c.setting, c.to));
             }
-            if (matrixChanges)
-                planned.push_back({{"name", "matrix-values"}}),
-                    lines.push_back("colour matrix values");
-            if (hdrChanges)
-                planned.push_back({{"name", "hdr-infoframe"}}),
-                    lines.push_back("custom HDR infoframe: " + *want.hdrInfoframe);
-            if (aviChanges)
-                planned.push_back({{"name", "avi-infoframe"}}),
-                    lines.push_back("custom AVI infoframe: " + *want.aviInfoframe);
-            if (edidUpload)
-                planned.push_back({{"name", "edid"}}), lines.push_back("EDID table 1 (uploaded)");
+            const auto other = [&](const char *name, std::string line) {
+                planned.push_back({{"name", name}});
+                lines.push_back(std::move(line));
+            };
+            if (matrixChanges) other("matrix-values", "colour matrix values");
+            if (hdrChanges) other("hdr-infoframe", "custom HDR infoframe: " + *want.hdrInfoframe);
+            if (aviChanges) other("avi-infoframe", "custom AVI infoframe: " + *want.aviInfoframe);
+            if (edidUpload) other("edid", "EDID table 1 (uploaded)");
 
             if (!*dryRun) {
                 if (edidUpload) {
@@ -415,18 +417,18 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
                         ctx.fail(w.error(), "sending the custom infoframe");
                 }
                 // Everything read back.
-                std::vector<Change> refused = notTaken(ctx, changes);
+                const std::vector<Change> refused = notTaken(ctx, changes);
                 const Profile after = deviceProfile(ctx, false);
-                if (want.matrix && encodeMatrix(*after.matrix) != wantMatrix) {
-                    static const Setting matrixValues{
-                        "matrix-values", "", SettingKind::Setting, 0, false, {}, {}, {}};
-                    refused.push_back({&matrixValues, 0, 0});
-                }
-                if (!refused.empty()) failNotTaken(refused);
-                if ((want.hdrInfoframe && *after.hdrInfoframe != *want.hdrInfoframe) ||
-                    (want.aviInfoframe && *after.aviInfoframe != *want.aviInfoframe))
-                    throw Failure{kExitNotTaken, "not-taken",
-                                  "the Brimel did not keep the custom infoframes"};
+                std::vector<std::string> others;
+                if (want.matrix && encodeMatrix(*after.matrix) != wantMatrix)
+                    others.push_back("colour matrix: the device holds other values");
+                if (want.hdrInfoframe && *after.hdrInfoframe != *want.hdrInfoframe)
+                    others.push_back("custom HDR infoframe: the device holds " +
+                                     *after.hdrInfoframe);
+                if (want.aviInfoframe && *after.aviInfoframe != *want.aviInfoframe)
+                    others.push_back("custom AVI infoframe: the device holds " +
+                                     *after.aviInfoframe);
+                if (!refused.empty() || !others.empty()) failNotTaken(refused, others);
             }
             if (ctx.json()) {
                 ctx.emit({{"dry_run", *dryRun}, {"changes", planned}});

@@ -176,10 +176,15 @@ void addStatusCommands(CLI::App &app, Context &ctx, Action &action) {
     status->callback([&ctx, &action, infoframes] {
         action = [&ctx, infoframes] {
             const Reading r = readStatus(ctx);
-            if (ctx.json())
-                ctx.emit(statusJson(r, *infoframes));
-            else
+            if (ctx.json()) {
+                Json j{{"device",
+                        {{"port", ctx.device().device.portPath},
+                         {"serial", ctx.device().device.serial}}}};
+                j.update(statusJson(r, *infoframes));
+                ctx.emit(j);
+            } else {
                 printStatus(ctx.out(), r, *infoframes);
+            }
         };
     });
 
