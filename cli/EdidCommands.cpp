@@ -9,7 +9,9 @@
 #include "cli/Commands.h"
 #include "cli/Context.h"
 #include "edid/BuiltinEdids.h"
+#include "edid/EdidDecode.h"
 #include "edid/EdidFile.h"
+#include "edid/EdidSummary.h"
 #include "edid/EdidText.h"
 #include "settings/RegisterMap.h"
 
@@ -68,6 +70,167 @@ EdidImage loadEdid(Context &ctx, const std::string &file) {
     if (EdidTextToBytes(edidTextFromFile(bytes), image) < 0)
         throw Failure{kExitBadInput, "bad-file", name + ": Hex Format Error"};
     return image;
+}
+
+Json opt(const std::optional<int> &v) {
+    return v ? Json(*v) : Json();
+}
+Json opt(const std::optional<std::string> &v) {
+    return v ? Json(*v) : Json();
+}
+
+Json summaryJson(const EdidSummary &s) {
+    Json blocks = Json::array();
+    for (const EdidBlockSummary &b : s.blocks)
+        blocks.push_back({{"index", b.index}, {"tag", b.tag}, {"checksum_ok", b.checksumOk}});
+    Json j{{"header_valid", s.headerValid},
+           {"blocks", blocks},
+           {"version", s.version && s.revision
+                           ? Json(std::to_string(*s.version) + "." + std::to_string(*s.revision))
+                           : Json()},
+           {"manufacturer", opt(s.manufacturer)},
+           {"product_code", opt(s.productCode)},
+           {"name", opt(s.monitorName)}};
+    if (s.preferredTiming) {
+        const EdidDetailedTiming &t = *s.preferredTiming;
+        j["preferred_timing"] = {{"width", t.width},
+                                 {"height", t.height},
+                                 {"interlaced", t.interlaced},
+                                 {"refresh_hz", t.refreshHz},
+                                 {"pixel_clock_khz", t.pixelClockKhz}};
+    } else {
+        j["preferred_timing"] = nullptr;
+    }
+    if (!s.cta) {
+        j["cta"] = nullptr;
+        return j;
+    }
+    const CtaSummary &c = *s.cta;
+    Json dataBlocks = Json::array();
+    for (const CtaDataBlock &b : c.dataBlocks) dataBlocks.push_back(b.name);
+    const auto formats = [](const std::vector<VideoFormat> &list) {
+        Json out = Json::array();
+        for (const VideoFormat &f : list) {
+            Json v{{"vic", f.vic}, {"native", f.native}, {"y420_only", f.y420Only}};
+            if (f.timing) {
+                v["width"] = f.timing->width;
+                v["height"] = f.timing->height;
+                v["interlaced"] = f.timing->interlaced;
+                v["refresh_hz"] = f.timing->refreshHz;
+            }
+            out.push_back(v);
+        }
+        return out;
+    };
+    Json audio = Json::array();
+    for (const AudioFormat &a : c.audio)
+        audio.push_back({{"format", a.name},
+                         {"channels", a.channels},
+                         {"sample_rates_hz", a.sampleRatesHz},
+                         {"sample_sizes_bits", a.sampleSizesBits}});
+    Json hdr = nullptr;
+    if (c.hdr) {
+        Json eotfs = Json::array();
+        if (c.hdr->sdrGamma) eotfs.push_back("traditional gamma SDR");
+        if (c.hdr->hdrGamma) eotfs.push_back("traditional gamma HDR");
+        if (c.hdr->smpteSt2084) eotfs.push_back("SMPTE ST 2084");
+        if (c.hdr->hlg) eotfs.push_back("HLG");
+        hdr = {{"eotfs", eotfs}, {"metadata_types", c.hdr->metadataTypes}};
+    }
+    j["cta"] = {
+        {"revision", c.revision},
+        {"data_blocks", dataBlocks},
+        {"highest_formats", formats(c.highestFormats)},
+        {"video_formats", formats(c.videoFormats)},
+        {"max_tmds_rate_mhz", opt(c.maxTmdsRateMhz)},
+        {"max_tmds_rate_from",
+         c.maxTmdsRateSource
+             ? Json(*c.maxTmdsRateSource == TmdsRateSource::HfVsdb ? "HF-VSDB" : "HDMI VSDB")
+             : Json()},
+        {"hdr", hdr},
+        {"audio", audio},
+        {"speakers", c.speakers},
+        {"colorimetry", c.colorimetryNames}};
+    return j;
+}
+
+Json findingsJson(const std::vector<EdidFinding> &findings) {
+    Json out = Json::array();
+    for (const EdidFinding &f : findings)
+        out.push_back({{"block", f.block}, {"text", f.text}, {"details", f.details}});
+    return out;
+}
+
+// The image `edid decode` and `edid check` look at.
+struct DecodeSource {
+    std::string file;
+    bool device = false;
+    bool display = false;
+    int builtin = 0;
+};
+
+EdidImage sourceImage(Context &ctx, const DecodeSource &src) {
+    const int chosen = (src.file.empty() ? 0 : 1) + (src.device ? 1 : 0) + (src.display ? 1 : 0) +
+                       (src.builtin ? 1 : 0);
+    if (chosen != 1)
+        throw Failure{kExitUsage, "usage",
+                      "give one of FILE, '-', --device, --display or --builtin N"};
+    if (src.builtin) return tableImage(src.builtin);
+    if (!src.file.empty()) return loadEdid(ctx, src.file);
+    const auto image = ctx.session().readEdid(
+        src.display ? EdidSource::Display : EdidSource::Device, ctx.transferControl("EDID"));
+    ctx.endProgress();
+    if (!image)
+        ctx.fail(image.error(), src.display ? "reading the display's EDID" : "reading the EDID");
+    return *image;
+}
+
+void addDecodeSource(CLI::App *cmd, DecodeSource &src) {
+    cmd->add_option("FILE", src.file,
+                    "An EDID file (binary or hex text), or '-' for standard input");
+    cmd->add_flag("--device", src.device, "The EDID the Brimel presents");
+    cmd->add_flag("--display", src.display, "The connected display's EDID");
+    cmd->add_option("--builtin", src.builtin, "Built-in table N (2 to 25)")
+        ->check(CLI::Range(kFirstBuiltinEdidItem, kLastBuiltinEdidItem));
+}
+
+// The summary from the bytes, the findings and the full text from edid-decode. `check`
+// only tells the findings and ends with 1 when there is a failure.
+void decode(Context &ctx, const DecodeSource &src, bool check) {
+    const EdidImage image = sourceImage(ctx, src);
+    const EdidSummary summary = summarizeEdid(edidPresentedBytes(image));
+    EdidDecodeOptions options;
+    options.program = ctx.env.edidDecodeProgram;
+    const EdidDecodeResult result = runEdidDecode(edidPresentedBytes(image), options);
+    const std::string problem = edidDecodeProblem(result, options);
+    const auto &conformity = result.conformity;
+    if (ctx.json()) {
+        Json j{{"summary", summaryJson(summary)}};
+        j["conformity"] = conformity ? Json{{"passed", conformity->passed},
+                                            {"failures", findingsJson(conformity->failures)},
+                                            {"warnings", findingsJson(conformity->warnings)},
+                                            {"edid_decode", conformity->version}}
+                                     : Json();
+        if (!check) j["decode"] = result.output;
+        if (!problem.empty()) j["problem"] = problem;
+        ctx.emit(j);
+    } else {
+        for (const std::string &line : edidSummaryLines(summary)) ctx.out() << line << '\n';
+        if (conformity) {
+            ctx.out() << "Conformity: " << (conformity->passed ? "passes" : "fails") << " ("
+                      << conformity->failures.size() << " failures, " << conformity->warnings.size()
+                      << " warnings)\n";
+            if (check) {
+                for (const auto &[kind, list] : {std::pair{"failure", &conformity->failures},
+                                                 std::pair{"warning", &conformity->warnings}})
+                    for (const EdidFinding &f : *list)
+                        ctx.out() << "  " << kind << ": " << f.block << ": " << f.text << '\n';
+            }
+        }
+        if (!check && !result.output.empty()) ctx.out() << '\n' << result.output;
+    }
+    if (!problem.empty()) throw Failure{kExitFailure, "edid-decode", problem};
+    if (check && (!conformity || !conformity->passed)) throw Failure{kExitFailure, "", ""};
 }
 
 }  // namespace
@@ -213,6 +376,21 @@ void addEdidCommands(CLI::App &app, Context &ctx, Action &action) {
             else
                 ctx.out() << "EDID table " << *item << " (" << tableName(*item) << ") selected.\n";
         };
+    });
+
+    auto decodeSource = std::make_shared<DecodeSource>();
+    auto *decodeCmd = edid->add_subcommand(
+        "decode", "What an EDID means: a short summary and edid-decode's full decode");
+    addDecodeSource(decodeCmd, *decodeSource);
+    decodeCmd->callback([&ctx, &action, decodeSource] {
+        action = [&ctx, decodeSource] { decode(ctx, *decodeSource, false); };
+    });
+    auto checkSource = std::make_shared<DecodeSource>();
+    auto *checkCmd = edid->add_subcommand(
+        "check", "Check an EDID with edid-decode: exit 0 when it reports no failure, 1 otherwise");
+    addDecodeSource(checkCmd, *checkSource);
+    checkCmd->callback([&ctx, &action, checkSource] {
+        action = [&ctx, checkSource] { decode(ctx, *checkSource, true); };
     });
 
     auto mode = std::make_shared<std::string>();

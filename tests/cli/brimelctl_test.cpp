@@ -626,3 +626,61 @@ TEST(BrimelctlDemo, StateIsKeptAndOneCallAtATimeHoldsIt) {
 
 }  // namespace
 }  // namespace brimel::cli::test
+
+namespace brimel::cli::test {
+namespace {
+
+bool edidDecodeInstalled() {
+    return std::system("command -v edid-decode > /dev/null 2>&1") == 0;
+}
+
+TEST(BrimelctlEdidDecode, CheckExitsByTheVerdict) {
+    if (!edidDecodeInstalled()) GTEST_SKIP() << "edid-decode is not installed";
+    {
+        SCOPED_TRACE("a built-in table with findings: exit 1, the findings listed");
+        CliRig rig;
+        const Outcome o = rig.run({"--json", "edid", "check", "--builtin", "8"});
+        EXPECT_EQ(o.exit, 1);
+        const auto j = nlohmann::json::parse(o.out);
+        EXPECT_EQ(j["conformity"]["passed"], false);
+        EXPECT_EQ(j["conformity"]["failures"].size(), 3u);
+        EXPECT_EQ(j["summary"]["cta"]["max_tmds_rate_mhz"], 600);
+        EXPECT_EQ(j["summary"]["name"], "BRIMEL");
+        EXPECT_TRUE(rig.takeFrames().empty());
+    }
+    {
+        SCOPED_TRACE("the display's EDID passes: exit 0, read with the 0xB5 chunk reads");
+        CliRig rig;
+        const Outcome o = rig.run({"edid", "check", "--display"});
+        EXPECT_EQ(o.exit, 0) << o.err;
+        EXPECT_NE(o.out.find("Name: DEMO 4K TV\n"), std::string::npos);
+        EXPECT_NE(o.out.find("Conformity: passes (0 failures, 0 warnings)\n"), std::string::npos);
+        EXPECT_EQ(rig.takeFrames().size(), 16u);
+    }
+    {
+        SCOPED_TRACE("decode: the summary and edid-decode's full text");
+        CliRig rig;
+        const Outcome o = rig.run({"edid", "decode", "--builtin", "24"});
+        EXPECT_EQ(o.exit, 0);
+        EXPECT_NE(o.out.find("Preferred timing: 1920x1080i 60.00 Hz, 74.25 MHz\n"),
+                  std::string::npos);
+        EXPECT_NE(o.out.find("Block 1, CTA-861 Extension Block:"), std::string::npos);
+    }
+}
+
+TEST(BrimelctlEdidDecode, WithoutTheDecoder) {
+    CliRig rig;
+    rig.edidDecodeProgram = "brimel-no-such-decoder";
+    const Outcome o = rig.run({"edid", "check", "--builtin", "2"});
+    EXPECT_EQ(o.exit, 1);
+    EXPECT_EQ(
+        o.err,
+        "brimelctl: edid-decode is not installed. Install it with: sudo apt install edid-decode\n");
+    // The summary from the bytes still shows.
+    EXPECT_NE(o.out.find("Manufacturer: BML, product 0x0001\n"), std::string::npos);
+    const Outcome usage = rig.run({"edid", "check"});
+    EXPECT_EQ(usage.exit, 2);
+}
+
+}  // namespace
+}  // namespace brimel::cli::test
