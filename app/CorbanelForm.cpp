@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/Dialogs.h"
+#include "app/EdidDetailsLink.h"
 #include "settings/RegisterMap.h"
 #include "ui_CorbanelForm.h"
 
@@ -25,6 +26,10 @@ MainWindow::MainWindow(const Platform &platform, QWidget *parent)
     initResources();
     ui = std::make_unique<Ui::MainWindow>();
     ui->setupUi(this);
+    // Added in code: the form stays as it is, and the details window stays out of the
+    // form's connections to this window.
+    edidDetails_ =
+        new EdidDetailsLink(*this, ui->menuHelp, *ui->EDIDtext, dialogs_, platform.edidDecode);
     // The session starts with no device open.
     constructing_ = true;
     initDevice();

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "device/Commands.h"
+#include "edid/EdidDecode.h"
 #include "edid/EdidText.h"
 #include "session/Session.h"
 #include "settings/SettingsMirror.h"
@@ -20,6 +21,7 @@ class QProgressBar;
 class QTimerEvent;
 class QCloseEvent;
 class Dialogs;
+class EdidDetailsLink;
 
 namespace Ui {
 class MainWindow;
@@ -32,6 +34,8 @@ struct Platform {
     Dialogs &dialogs;
     // Sees every status-bar message with its duration (tests use it).
     std::function<void(const QString &, int)> statusObserver = {};
+    // How the EDID details window runs edid-decode.
+    brimel::EdidDecodeOptions edidDecode = {};
 };
 
 class MainWindow : public QMainWindow, private brimel::SessionObserver {
@@ -54,6 +58,9 @@ public:
 
     // Shows a timed message in the status bar (text already translated).
     void showStatus(const QString &text, int timeoutMs);
+
+    // The Tools menu's EDID details window and what feeds it.
+    EdidDetailsLink &edidDetails() { return *edidDetails_; }
 
     // The device session, for looking at (whether a device is open, a transaction runs).
     const brimel::Session &session() const { return session_; }
@@ -169,6 +176,7 @@ private:
 
     Dialogs &dialogs_;
     brimel::Session session_;
+    EdidDetailsLink *edidDetails_ = nullptr;  // a child of the window
 
     std::uint8_t startupComplete_ = 0;
     int timerRunning_ = 0;

@@ -10,6 +10,7 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "app/EdidDetailsLink.h"
 #include "edid/BuiltinEdids.h"
 #include "edid/EdidFrames.h"
 #include "edid/EdidText.h"
@@ -62,6 +63,7 @@ void MainWindow::ShowEDID(const EdidImage &image) {
             lineEndFormat);
         cursor.insertText(QStringLiteral("\n"));
     }
+    edidDetails_->managerTextReplaced();
 }
 
 void MainWindow::setEdidPlainText(const QString &text, Qt::GlobalColor color, bool bold) {
@@ -72,6 +74,7 @@ void MainWindow::setEdidPlainText(const QString &text, Qt::GlobalColor color, bo
     ui->EDIDtext->setCurrentCharFormat(format);
     // A plain text takes the current character format.
     ui->EDIDtext->setPlainText(text);
+    edidDetails_->managerTextReplaced();
 }
 
 void MainWindow::NewProgressBar() {
@@ -113,6 +116,7 @@ bool MainWindow::ReadEdidChunks(EdidSource source) {
     on_ProgressChange(0, 0);
     // The text is only replaced by a complete read.
     if (!image) return false;
+    if (source == EdidSource::Display) edidDetails_->displayEdidRead(*image);
     showStatus(tr("EDID values read."), kEdidMessageMs);
     const std::string text = EdidBytesToText(*image);
     setEdidPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
@@ -149,6 +153,7 @@ bool MainWindow::UploadEDID() {
     // The user's EDID is table 1 (WriteEDID lets the upload run only with item 1
     // selected); a read-back during the question box may have moved the list since.
     writeRegister(reg::EdidTable, 1);
+    edidDetails_->managerTextReplaced();
     return applied;
 }
 

@@ -32,3 +32,5 @@ keep brimel-3-scaler.png brimel-scaler.png
 keep brimel-200-0-edid-manager.png brimel-200-edid-manager.png
 keep brimel-2x-0-edid-manager.png brimel-2x-edid-manager.png
 keep brimel-200-2x-4-3x3.png brimel-200-2x-3x3.png
+keep brimel-edid-details.png brimel-edid-details.png
+keep brimel-200-edid-details.png brimel-200-edid-details.png

@@ -752,17 +752,24 @@ private slots:
         QCOMPARE(logo->textFormat(), Qt::RichText);
         QVERIFY(logo->text().contains(QLatin1String("<img src=\":/logo_brimel128.png\"")));
 
+        // The form's two menus, and the Tools menu the program adds between them.
         const auto menus = w.menuBar()->actions();
-        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus.size(), 3);
         QCOMPARE(menus[0]->menu()->objectName(), QStringLiteral("menuFile"));
         QCOMPARE(menus[0]->text(), QStringLiteral("File"));
-        QCOMPARE(menus[1]->menu()->objectName(), QStringLiteral("menuHelp"));
-        QCOMPARE(menus[1]->text(), QStringLiteral("Help"));
+        QCOMPARE(menus[1]->menu()->objectName(), QStringLiteral("menuTools"));
+        QCOMPARE(menus[1]->text(), QStringLiteral("Tools"));
+        QCOMPARE(menus[2]->menu()->objectName(), QStringLiteral("menuHelp"));
+        QCOMPARE(menus[2]->text(), QStringLiteral("Help"));
         const auto file = menus[0]->menu()->actions();
         QCOMPARE(file.size(), 1);
         QCOMPARE(file[0]->objectName(), QStringLiteral("actionExit"));
         QCOMPARE(file[0]->text(), QStringLiteral("Exit"));
-        const auto help = menus[1]->menu()->actions();
+        const auto tools = menus[1]->menu()->actions();
+        QCOMPARE(tools.size(), 1);
+        QCOMPARE(tools[0]->objectName(), QStringLiteral("actionEdidDetails"));
+        QCOMPARE(tools[0]->text(), QStringLiteral("EDID details\u2026"));
+        const auto help = menus[2]->menu()->actions();
         QCOMPARE(help.size(), 1);
         QCOMPARE(help[0]->objectName(), QStringLiteral("actionAbout"));
         QCOMPARE(help[0]->text(), QStringLiteral("About"));

@@ -1,6 +1,10 @@
-// Saves a PNG of the main window for every tab, on the emulated demo device.
+// Saves a PNG of the main window for every tab, on the emulated demo device, and one of
+// the EDID details window showing built-in table 8.
 // Usage: brimel-screenshot [output folder] [file name prefix]; runs offscreen by default.
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -8,6 +12,8 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "app/EdidDetailsLink.h"
+#include "app/EdidDetailsWindow.h"
 #include "device/Clock.h"
 #include "emulator/DemoDevice.h"
 #include "emulator/EmulatedUsbLibrary.h"
@@ -98,5 +104,26 @@ int main(int argc, char *argv[]) {
         }
     }
     tabs->setCurrentIndex(0);
+
+    // The details window as the Tools menu opens it, on built-in table 8, once edid-decode
+    // has answered.
+    window.findChild<QAction *>(QStringLiteral("actionEdidDetails"))->trigger();
+    EdidDetailsWindow *details = window.edidDetails().window();
+    bool decoded = false;
+    QObject::connect(details, &EdidDetailsWindow::decodeFinished,
+                     [&decoded](quint64, bool shown) { decoded = decoded || shown; });
+    details->findChild<QComboBox *>(QStringLiteral("source"))->setCurrentIndex(8);
+    details->resize(900, 700);
+    const QDeadlineTimer deadline(10000);
+    while (!decoded && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QApplication::processEvents();
+    const QString file = QDir(outDir).filePath(QStringLiteral("%1-edid-details.png").arg(prefix));
+    if (decoded && details->grab().save(file)) {
+        std::printf("%s\n", qPrintable(file));
+    } else {
+        std::fprintf(stderr, "no decode of the EDID details window for %s\n", qPrintable(file));
+        ++failures;
+    }
     return failures == 0 ? 0 : 1;
 }
