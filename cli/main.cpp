@@ -24,12 +24,14 @@ extern "C" void onSignal(int) {
     interrupted = 1;
 }
 
-// SIGINT and SIGTERM only raise the flag: a transfer stops at the next frame, the device
-// is closed properly, and the run ends with 130. No SA_RESTART, so a wait in poll()
-// returns at once.
+// The first SIGINT or SIGTERM only raises the flag: a transfer stops at the next frame,
+// the device is closed properly, and the run ends with 130. A second one ends the program
+// at once (the handler resets itself), for a user who does not want to wait. No
+// SA_RESTART, so a wait in poll() returns at once.
 void catchSignals() {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
