@@ -3,12 +3,20 @@
 
 #include "app/CorbanelForm.h"
 #include "app/Dialogs.h"
+#include "app/InfoOptions.h"
 #include "app/RunMainWindow.h"
 #include "device/Clock.h"
 #include "emulator/DemoDevice.h"
 #include "emulator/EmulatedUsbLibrary.h"
 
 int main(int argc, char *argv[]) {
+    // --help and --version answer before Qt needs a display.
+    if (const auto code = brimel::answerInfoOptions(
+            argc, argv, BRIMEL_PROGRAM, BRIMEL_VERSION,
+            {"The Brimel utility's window on an emulated Brimel, for trying the program\n"
+             "without hardware: it needs no device, no udev rule and no root.",
+             false}))
+        return *code;
     QApplication app(argc, argv);
     brimel::SteadyClock clock;
     brimel::EmulatedDevice device;

@@ -21,8 +21,9 @@ case "$mode" in
 esac
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libusb-1.0-0-dev libgtest-dev googletest edid-decode python3 fonts-liberation
-          qt6-qpa-plugins desktop-file-utils appstream dpkg-dev xvfb xauth xdotool
+          libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev help2man libgtest-dev googletest
+          edid-decode python3 fonts-liberation qt6-qpa-plugins desktop-file-utils appstream dpkg-dev
+          xvfb xauth xdotool bash-completion man-db hyperfine
           clang-14 libclang-rt-14-dev libumockdev-dev umockdev valgrind)
 
 missing=()
