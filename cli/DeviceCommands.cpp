@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <iomanip>
 #include <ostream>
@@ -33,12 +34,17 @@ std::string modeText(unsigned mode) {
     return text;
 }
 
+// The user's primary group, then the supplementary ones.
 std::vector<std::string> userGroups() {
-    std::vector<std::string> out;
+    std::vector<gid_t> ids{::getgid()};
     const int n = ::getgroups(0, nullptr);
-    if (n <= 0) return out;
-    std::vector<gid_t> ids(static_cast<std::size_t>(n));
-    if (::getgroups(n, ids.data()) < 0) return out;
+    if (n > 0) {
+        std::vector<gid_t> more(static_cast<std::size_t>(n));
+        if (::getgroups(n, more.data()) >= 0)
+            for (gid_t id : more)
+                if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    std::vector<std::string> out;
     for (gid_t id : ids) {
         if (const struct group *g = ::getgrgid(id))
             out.push_back(g->gr_name);
