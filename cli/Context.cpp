@@ -215,7 +215,9 @@ std::string Context::permissionMessage(const BusDevice &d) {
 }
 
 std::string deviceState(const BusDevice &d) {
-    if (!d.holders.empty()) return "busy";
+    // Interface 0 bound to usbfs is claimed by a program, also one whose open files
+    // /proc does not show (another user's, a service's).
+    if (!d.holders.empty() || d.device.driver == "usbfs") return "busy";
     if (d.emulated) return "usable";
     if (!d.access.exists) return "unknown";
     if (!d.access.readWrite) return "no-permission";

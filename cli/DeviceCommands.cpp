@@ -19,7 +19,9 @@ namespace {
 
 std::string stateText(const BusDevice &d) {
     const std::string state = deviceState(d);
-    if (state == "busy") return "busy: held by " + holdersText(d.holders);
+    if (state == "busy")
+        return "busy: held by " +
+               (d.holders.empty() ? std::string("another program") : holdersText(d.holders));
     if (state == "no-permission")
         return "not accessible: " + d.device.node + " is " + d.access.owner + ":" + d.access.group +
                "; install the udev rule ('brimelctl doctor')";

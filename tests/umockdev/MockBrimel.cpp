@@ -1,6 +1,6 @@
 // The umockdev side of the emulated Brimel: its sysfs record and the usbdevfs ioctls
 // libusb issues (URBs, claim and release, kernel-driver handover), answered the way
-// the kernel and the bridge would.
+// the kernel and the bridge would, for every process that opens the device node.
 #include "tests/umockdev/MockBrimel.h"
 
 #include <linux/usbdevice_fs.h>
@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 
 namespace brimel::umock {
@@ -43,6 +45,7 @@ constexpr std::uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_
                                         USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                         USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr const char *kKernelDriver = "cp210x";
+constexpr const char *kUsbfs = "usbfs";  // the kernel's name for a claim through usbfs
 
 Bytes deviceDescriptor(const GadgetConfig &c) {
     // USB 2.00, class given per interface, 64-byte control endpoint.
@@ -130,6 +133,44 @@ std::string deviceRecord(const GadgetConfig &c, const std::string &sysName, int 
     return text + "\n";
 }
 
+// Interface 0 of the device, bound to the serial driver as the kernel binds it at plug-in.
+std::string interfaceRecord(const GadgetConfig &c, const std::string &sysName) {
+    const std::vector<std::string> lines{
+        "P: /devices/pci0000:00/0000:00:14.0/usb1/" + sysName + "/" + sysName + ":1.0",
+        "E: DEVTYPE=usb_interface",
+        std::string("E: DRIVER=") + kKernelDriver,
+        printed("E: PRODUCT=%x/%x/100", c.vendor, c.product),
+        "E: TYPE=0/0/0",
+        "E: INTERFACE=255/0/0",
+        "E: SUBSYSTEM=usb",
+        "A: bInterfaceNumber=00",
+        "A: bAlternateSetting= 0",
+        "A: bNumEndpoints=02",
+        "A: bInterfaceClass=ff",
+        "A: bInterfaceSubClass=00",
+        "A: bInterfaceProtocol=00",
+        std::string("L: driver=../../../../../../bus/usb/drivers/") + kKernelDriver,
+    };
+    std::string text;
+    for (const std::string &line : lines) text += line + "\n";
+    return text + "\n";
+}
+
+// The device and its interface, added to the testbed in that order.
+std::string addDevice(UMockdevTestbed *testbed, const GadgetConfig &c, const std::string &sysName,
+                      int devnum) {
+    for (const std::string &text :
+         {deviceRecord(c, sysName, devnum), interfaceRecord(c, sysName)}) {
+        GError *error = nullptr;
+        if (!umockdev_testbed_add_from_string(testbed, text.c_str(), &error)) {
+            const std::string message = error ? error->message : "?";
+            if (error) g_error_free(error);
+            return message;
+        }
+    }
+    return {};
+}
+
 // The structure an ioctl's argument points to, loaded from the client (a new reference).
 UMockdevIoctlData *resolve(UMockdevIoctlData *data, std::size_t offset, std::size_t size) {
     GError *error = nullptr;
@@ -165,15 +206,18 @@ void MockBrimel::DataUnref::operator()(UMockdevIoctlData *data) const {
 
 MockBrimel::MockBrimel(GadgetConfig config) : config_(std::move(config)) {
     testbed_ = umockdev_testbed_new();
-    GError *error = nullptr;
-    const std::string text = deviceRecord(config_, "1-2", 2);
-    if (!umockdev_testbed_add_from_string(testbed_, text.c_str(), &error)) {
-        setupError_ = std::string("device record refused: ") + (error ? error->message : "?");
-        if (error) g_error_free(error);
+    if (const std::string refused = addDevice(testbed_, config_, "1-2", 2); !refused.empty()) {
+        setupError_ = "device record refused: " + refused;
         return;
     }
+    char *sys = umockdev_testbed_get_sys_dir(testbed_);
+    driverLink_ = std::string(sys) + (kSysPath + 4) + "/1-2:1.0/driver";
+    g_free(sys);
+    GError *error = nullptr;
     handler_ = umockdev_ioctl_base_new();
     signalId_ = g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&MockBrimel::onIoctl), this);
+    connectedId_ =
+        g_signal_connect(handler_, "client-connected", G_CALLBACK(&MockBrimel::onConnected), this);
     if (!umockdev_testbed_attach_ioctl(testbed_, kDeviceNode, handler_, &error)) {
         setupError_ = std::string("ioctl handler not attached: ") + (error ? error->message : "?");
         if (error) g_error_free(error);
@@ -181,14 +225,18 @@ MockBrimel::MockBrimel(GadgetConfig config) : config_(std::move(config)) {
 }
 
 MockBrimel::~MockBrimel() {
+    std::set<UMockdevIoctlClient *> clients;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
         waitingIn_.clear();
         reapable_.clear();
+        clients.swap(open_);
     }
+    for (UMockdevIoctlClient *client : clients) g_object_unref(client);
     if (handler_) {
         g_signal_handler_disconnect(handler_, signalId_);
+        g_signal_handler_disconnect(handler_, connectedId_);
         g_object_unref(handler_);
     }
     g_object_unref(testbed_);
@@ -204,12 +252,30 @@ bool MockBrimel::preloaded() const {
     return same;
 }
 
-GadgetRecord MockBrimel::record() const {
+GadgetRecord MockBrimel::record() {
     std::lock_guard<std::mutex> lock(mutex_);
+    return snapshot();
+}
+
+GadgetRecord MockBrimel::snapshot() {
+    sweepClosedClients();
     GadgetRecord r = record_;
     r.frames = device_.log();
     r.waitingInUrbs = waitingIn_.size();
+    r.interfaceClaimed = claimant_ != nullptr;
+    r.kernelDriverBound = driver_ == kKernelDriver;
     return r;
+}
+
+bool MockBrimel::waitFor(const std::function<bool(const GadgetRecord &)> &done, int limitMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(limitMs),
+                             [&] { return done(snapshot()); });
+}
+
+void MockBrimel::onFrame(std::function<void(std::span<const std::uint8_t>)> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    frameHook_ = std::move(hook);
 }
 
 void MockBrimel::sendUnsolicited(const Bytes &packet) {
@@ -242,12 +308,50 @@ void MockBrimel::addOtherDevice(std::uint16_t vendor, std::uint16_t product,
     other.product = product;
     other.serialString = serial;
     const int devnum = 3 + otherDevices_++;
-    const std::string text = deviceRecord(other, "1-" + std::to_string(devnum), devnum);
-    GError *error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed_, text.c_str(), &error)) {
-        setupError_ = std::string("second device refused: ") + (error ? error->message : "?");
-        if (error) g_error_free(error);
+    if (const std::string refused =
+            addDevice(testbed_, other, "1-" + std::to_string(devnum), devnum);
+        !refused.empty())
+        setupError_ = "second device refused: " + refused;
+}
+
+// A new open of the device node. The reference keeps the client, and so its address,
+// until it is seen closed.
+void MockBrimel::onConnected(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self) {
+    auto *mock = static_cast<MockBrimel *>(self);
+    std::lock_guard<std::mutex> lock(mock->mutex_);
+    if (mock->closed_) return;
+    ++mock->record_.connections;
+    mock->open_.insert(static_cast<UMockdevIoctlClient *>(g_object_ref(client)));
+}
+
+void MockBrimel::sweepClosedClients() {
+    for (auto it = open_.begin(); it != open_.end();) {
+        UMockdevIoctlClient *client = *it;
+        if (umockdev_ioctl_client_get_connected(client)) {
+            ++it;
+            continue;
+        }
+        std::erase_if(waitingIn_, [&](const Urb &u) { return u.client == client; });
+        reapable_.erase(client);
+        if (claimant_ == client) {
+            ++record_.claimsDroppedAtClose;
+            setHolder({}, nullptr);
+        }
+        it = open_.erase(it);
+        g_object_unref(client);
     }
+}
+
+void MockBrimel::setHolder(const std::string &driver, UMockdevIoctlClient *client) {
+    driver_ = driver;
+    claimant_ = client;
+    if (driverLink_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove(driverLink_, ec);
+    if (!driver.empty())
+        std::filesystem::create_symlink("../../../../../../bus/usb/drivers/" + driver, driverLink_,
+                                        ec);
+    if (ec) violation("driver link not updated: " + ec.message());
 }
 
 // Runs on umockdev's worker thread for every ioctl on the device node.
@@ -257,14 +361,17 @@ int MockBrimel::onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *
     {
         std::lock_guard<std::mutex> lock(mock->mutex_);
         if (mock->closed_) return FALSE;
-        outcome = mock->dispatch(umockdev_ioctl_client_get_request(client),
+        outcome = mock->dispatch(client, umockdev_ioctl_client_get_request(client),
                                  umockdev_ioctl_client_get_arg(client));
     }
     umockdev_ioctl_client_complete(client, outcome.result, outcome.error);
+    mock->changed_.notify_all();
     return TRUE;
 }
 
-MockBrimel::Outcome MockBrimel::dispatch(unsigned long request, UMockdevIoctlData *arg) {
+MockBrimel::Outcome MockBrimel::dispatch(UMockdevIoctlClient *client, unsigned long request,
+                                         UMockdevIoctlData *arg) {
+    sweepClosedClients();
     switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
             DataRef caps(resolve(arg, 0, sizeof(std::uint32_t)));
@@ -273,20 +380,22 @@ MockBrimel::Outcome MockBrimel::dispatch(unsigned long request, UMockdevIoctlDat
             return {};
         }
         case USBDEVFS_SUBMITURB:
-            return submitUrb(arg);
+            return submitUrb(client, arg);
         case USBDEVFS_REAPURB:  // never blocks here: nothing in libusb needs it to
         case USBDEVFS_REAPURBNDELAY:
-            return reapUrb(arg);
+            return reapUrb(client, arg);
         case USBDEVFS_DISCARDURB:
-            return discardUrb(arg);
+            return discardUrb(client, arg);
         case USBDEVFS_CLAIMINTERFACE:
-            return claim(arg, false);
+            return claim(client, arg, false);
         case USBDEVFS_DISCONNECT_CLAIM:
-            return claim(arg, true);
+            return claim(client, arg, true);
         case USBDEVFS_RELEASEINTERFACE:
-            return release(arg);
+            return release(client, arg);
         case USBDEVFS_IOCTL:
-            return driverIoctl(arg);
+            return driverIoctl(client, arg);
+        case USBDEVFS_GETDRIVER:
+            return getDriver(arg);
         case USBDEVFS_CLEAR_HALT:
             return clearHalt(arg);
         default: {
@@ -298,9 +407,10 @@ MockBrimel::Outcome MockBrimel::dispatch(unsigned long request, UMockdevIoctlDat
     }
 }
 
-MockBrimel::Outcome MockBrimel::submitUrb(UMockdevIoctlData *arg) {
+MockBrimel::Outcome MockBrimel::submitUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
     if (gone_) return {-1, ENODEV};
     Urb urb;
+    urb.client = client;
     urb.urb.reset(resolve(arg, 0, sizeof(usbdevfs_urb)));
     usbdevfs_urb fields{};
     if (!load(urb.urb.get(), fields)) return {-1, EFAULT};
@@ -325,8 +435,13 @@ MockBrimel::Outcome MockBrimel::submitUrb(UMockdevIoctlData *arg) {
         violation(text);
         return {-1, ENOENT};
     }
+    // The kernel takes a bulk URB only from the client that holds the interface.
+    if (claimant_ != nullptr && claimant_ != client) {
+        violation("bulk URB while another client holds interface 0");
+        return {-1, EBUSY};
+    }
     record_.bulkEndpoints.insert(fields.endpoint);
-    if (!record_.interfaceClaimed) violation("bulk URB before interface 0 was claimed");
+    if (claimant_ == nullptr) violation("bulk URB before interface 0 was claimed");
     if (fields.endpoint == config_.endpointOut) {
         bulkOut(std::move(urb));
     } else {
@@ -406,6 +521,7 @@ void MockBrimel::bulkOut(Urb urb) {
         urb.buffer ? static_cast<std::size_t>(urb.buffer->data_len) : 0);
     const int length = static_cast<int>(frame.size());
     const std::optional<Bytes> reply = device_.receive(frame);
+    if (frameHook_) frameHook_(frame);
     complete(std::move(urb), 0, length);
     if (device_.unplugged()) {
         // The device went away after taking the frame (its own unplug fault).
@@ -447,27 +563,30 @@ void MockBrimel::complete(Urb urb, int status, int actualLength) {
     std::memcpy(urb.urb->data + offsetof(usbdevfs_urb, status), &status, sizeof status);
     std::memcpy(urb.urb->data + offsetof(usbdevfs_urb, actual_length), &actualLength,
                 sizeof actualLength);
-    reapable_.push_back(std::move(urb));
+    UMockdevIoctlClient *client = urb.client;
+    reapable_[client].push_back(std::move(urb));
 }
 
-MockBrimel::Outcome MockBrimel::reapUrb(UMockdevIoctlData *arg) {
-    if (reapable_.empty()) return {-1, gone_ ? ENODEV : EAGAIN};
+MockBrimel::Outcome MockBrimel::reapUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
+    std::deque<Urb> &mine = reapable_[client];
+    if (mine.empty()) return {-1, gone_ ? ENODEV : EAGAIN};
     DataRef target(resolve(arg, 0, sizeof(void *)));
     if (!target) return {-1, EFAULT};
-    Urb urb = std::move(reapable_.front());
-    reapable_.pop_front();
+    Urb urb = std::move(mine.front());
+    mine.pop_front();
     // The client's pointer now names its own URB; umockdev writes the URB (and an IN
     // buffer's new bytes) back before the ioctl returns.
     umockdev_ioctl_data_set_ptr(target.get(), 0, urb.urb.get());
     return {};
 }
 
-MockBrimel::Outcome MockBrimel::discardUrb(UMockdevIoctlData *arg) {
+MockBrimel::Outcome MockBrimel::discardUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
     if (gone_) return {-1, ENODEV};
     unsigned long address = 0;
     if (!load(arg, address)) return {-1, EFAULT};
-    const auto it = std::find_if(waitingIn_.begin(), waitingIn_.end(),
-                                 [&](const Urb &u) { return u.urb->client_addr == address; });
+    const auto it = std::find_if(waitingIn_.begin(), waitingIn_.end(), [&](const Urb &u) {
+        return u.client == client && u.urb->client_addr == address;
+    });
     if (it == waitingIn_.end()) return {-1, EINVAL};
     Urb urb = std::move(*it);
     waitingIn_.erase(it);
@@ -476,7 +595,13 @@ MockBrimel::Outcome MockBrimel::discardUrb(UMockdevIoctlData *arg) {
     return {};
 }
 
-MockBrimel::Outcome MockBrimel::claim(UMockdevIoctlData *arg, bool disconnectDriver) {
+// As the kernel's usbfs: a claim by the client that already holds the interface
+// succeeds again; one by another client, or while the serial driver is bound, fails
+// with EBUSY. USBDEVFS_DISCONNECT_CLAIM first unbinds whichever driver has the
+// interface ("usbfs" when another client holds it) unless its flags name that driver as
+// one to keep; libusb asks to keep "usbfs", so it never takes another program's claim.
+MockBrimel::Outcome MockBrimel::claim(UMockdevIoctlClient *client, UMockdevIoctlData *arg,
+                                      bool disconnectDriver) {
     if (gone_) return {-1, ENODEV};
     unsigned int interface = 0;
     if (disconnectDriver) {
@@ -485,49 +610,81 @@ MockBrimel::Outcome MockBrimel::claim(UMockdevIoctlData *arg, bool disconnectDri
         if (!load(data.get(), dc)) return {-1, EFAULT};
         dc.driver[sizeof dc.driver - 1] = '\0';
         interface = dc.interface;
-        const bool named = std::strcmp(dc.driver, kKernelDriver) == 0;
-        if (interface == 0 && record_.kernelDriverBound) {
-            if ((dc.flags & USBDEVFS_DISCONNECT_CLAIM_IF_DRIVER) && !named) return {-1, EBUSY};
-            if ((dc.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) && named) return {-1, EBUSY};
-            record_.kernelDriverBound = false;
-            ++record_.kernelDriverDetaches;
+        if (interface == 0 && !driver_.empty() && claimant_ != client) {
+            const bool named = driver_ == dc.driver;
+            if (((dc.flags & USBDEVFS_DISCONNECT_CLAIM_IF_DRIVER) && !named) ||
+                ((dc.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) && named)) {
+                ++record_.refusedClaims;
+                return {-1, EBUSY};
+            }
+            if (claimant_ != nullptr) {
+                ++record_.stolenClaims;
+                violation("a client took interface 0 away from another");
+            } else {
+                ++record_.kernelDriverDetaches;
+            }
+            setHolder({}, nullptr);
         }
     } else {
         DataRef data(resolve(arg, 0, sizeof(unsigned int)));
         if (!load(data.get(), interface)) return {-1, EFAULT};
-        if (interface == 0 && record_.kernelDriverBound) return {-1, EBUSY};
+        if (interface == 0 && !driver_.empty() && claimant_ != client) {
+            ++record_.refusedClaims;
+            return {-1, EBUSY};
+        }
     }
     if (interface != 0) return {-1, EINVAL};
-    record_.interfaceClaimed = true;
+    if (claimant_ != client) {
+        ++record_.claims;
+        setHolder(kUsbfs, client);
+    }
     return {};
 }
 
-MockBrimel::Outcome MockBrimel::release(UMockdevIoctlData *arg) {
+MockBrimel::Outcome MockBrimel::release(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
     if (gone_) return {-1, ENODEV};
     DataRef data(resolve(arg, 0, sizeof(unsigned int)));
     unsigned int interface = 0;
     if (!load(data.get(), interface)) return {-1, EFAULT};
-    if (interface != 0 || !record_.interfaceClaimed) return {-1, EINVAL};
-    record_.interfaceClaimed = false;
+    if (interface != 0 || claimant_ != client) return {-1, EINVAL};
+    setHolder({}, nullptr);
+    return {};
+}
+
+// The driver bound to interface 0, as libusb asks before it detaches one.
+MockBrimel::Outcome MockBrimel::getDriver(UMockdevIoctlData *arg) {
+    if (gone_) return {-1, ENODEV};
+    DataRef data(resolve(arg, 0, sizeof(usbdevfs_getdriver)));
+    usbdevfs_getdriver query{};
+    if (!load(data.get(), query)) return {-1, EFAULT};
+    if (query.interface != 0) return {-1, EINVAL};
+    if (driver_.empty()) return {-1, ENODATA};
+    std::snprintf(query.driver, sizeof query.driver, "%s", driver_.c_str());
+    store(data.get(), query);
     return {};
 }
 
 // USBDEVFS_IOCTL: libusb gives interface 0 back to the kernel's driver after release.
-MockBrimel::Outcome MockBrimel::driverIoctl(UMockdevIoctlData *arg) {
+MockBrimel::Outcome MockBrimel::driverIoctl(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
     if (gone_) return {-1, ENODEV};
     DataRef data(resolve(arg, 0, sizeof(usbdevfs_ioctl)));
     usbdevfs_ioctl command{};
     if (!load(data.get(), command)) return {-1, EFAULT};
     if (command.ifno != 0) return {-1, EINVAL};
     if (static_cast<unsigned long>(command.ioctl_code) == USBDEVFS_CONNECT) {
-        if (record_.interfaceClaimed || record_.kernelDriverBound) return {0, 0};
-        record_.kernelDriverBound = true;
+        if (!driver_.empty()) return {0, 0};
+        setHolder(kKernelDriver, nullptr);
         return {1, 0};
     }
     if (static_cast<unsigned long>(command.ioctl_code) == USBDEVFS_DISCONNECT) {
-        if (!record_.kernelDriverBound) return {-1, ENODATA};
-        record_.kernelDriverBound = false;
-        ++record_.kernelDriverDetaches;
+        if (driver_.empty()) return {-1, ENODATA};
+        if (claimant_ != nullptr && claimant_ != client) {
+            ++record_.stolenClaims;
+            violation("a client detached another client's claim");
+        } else if (claimant_ == nullptr) {
+            ++record_.kernelDriverDetaches;
+        }
+        setHolder({}, nullptr);
         return {};
     }
     violation("unexpected driver ioctl " + std::to_string(command.ioctl_code));
@@ -538,7 +695,7 @@ MockBrimel::Outcome MockBrimel::driverIoctl(UMockdevIoctlData *arg) {
 // reapable), the claim is gone, and everything else fails with ENODEV from now on.
 void MockBrimel::disconnect() {
     gone_ = true;
-    record_.interfaceClaimed = false;
+    claimant_ = nullptr;
     inPackets_.clear();
     while (!waitingIn_.empty()) {
         Urb urb = std::move(waitingIn_.front());

@@ -1,14 +1,21 @@
 // An emulated Brimel on a umockdev testbed: a USB device in the mock sysfs and
 // /dev/bus/usb whose usbdevfs ioctls are answered here, with the bulk OUT frames going
-// to an EmulatedDevice and its replies coming back on bulk IN.
+// to an EmulatedDevice and its replies coming back on bulk IN. Every process that opens
+// the device node is a client of its own, as every open file of usbfs is for the kernel:
+// URBs are reaped only by the client that submitted them, and interface 0 is held by
+// one client at a time.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,12 +57,21 @@ struct GadgetRecord {
     std::vector<std::uint16_t> vendorValues;  // wValue of the 0x40/0x02 requests, in order
     std::set<std::uint8_t> bulkEndpoints;     // endpoints bulk URBs were submitted on
     std::vector<std::string> violations;      // requests a real device or kernel would refuse
-    bool interfaceClaimed = false;
-    bool kernelDriverBound = true;  // the serial driver on interface 0
+    bool interfaceClaimed = false;            // a client holds interface 0
+    bool kernelDriverBound = true;            // the serial driver on interface 0
     int kernelDriverDetaches = 0;
+    // Opens of the device node (each a client of its own), and what became of the
+    // claims of interface 0: granted; refused with EBUSY (another client or the serial
+    // driver held it); taken away from another client (a detach without a guard); ended
+    // by a close of the node without a release.
+    int connections = 0;
+    int claims = 0;
+    int refusedClaims = 0;
+    int stolenClaims = 0;
+    int claimsDroppedAtClose = 0;
     int discardedUrbs = 0;
-    int stalledInUrbs = 0;  // bulk IN URBs ended with a stall (EPIPE)
-    int inHaltsCleared = 0; // USBDEVFS_CLEAR_HALT requests on the IN endpoint
+    int stalledInUrbs = 0;          // bulk IN URBs ended with a stall (EPIPE)
+    int inHaltsCleared = 0;         // USBDEVFS_CLEAR_HALT requests on the IN endpoint
     std::size_t waitingInUrbs = 0;  // bulk IN URBs waiting for data
 };
 
@@ -65,7 +81,8 @@ public:
     static constexpr const char *kSysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
 
     explicit MockBrimel(GadgetConfig config = {});
-    // Every client must have closed the device node before the harness goes.
+    // Every client (also a started program) must have closed the device node before the
+    // harness goes.
     ~MockBrimel();
     MockBrimel(const MockBrimel &) = delete;
     MockBrimel &operator=(const MockBrimel &) = delete;
@@ -83,7 +100,13 @@ public:
         return f(device_);
     }
 
-    GadgetRecord record() const;
+    GadgetRecord record();
+    // Waits until `done` holds for the record (checked after every request), or at most
+    // `limitMs`; false when the time ran out.
+    bool waitFor(const std::function<bool(const GadgetRecord &)> &done, int limitMs);
+    // Runs on umockdev's thread for every bulk OUT frame, once the device has taken it
+    // and before the host sees the frame completed (so before its reply).
+    void onFrame(std::function<void(std::span<const std::uint8_t>)> hook);
 
     // The device sends a packet nobody asked for (a late or stray reply).
     void sendUnsolicited(const Bytes &packet);
@@ -103,6 +126,7 @@ private:
     using DataRef = std::unique_ptr<UMockdevIoctlData, DataUnref>;
     // A submitted URB: the client's usbdevfs_urb and its buffer, both loaded.
     struct Urb {
+        UMockdevIoctlClient *client = nullptr;
         DataRef urb;
         DataRef buffer;
     };
@@ -112,13 +136,24 @@ private:
     };
 
     static int onIoctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, void *self);
-    Outcome dispatch(unsigned long request, UMockdevIoctlData *arg);
-    Outcome submitUrb(UMockdevIoctlData *arg);
-    Outcome reapUrb(UMockdevIoctlData *arg);
-    Outcome discardUrb(UMockdevIoctlData *arg);
-    Outcome claim(UMockdevIoctlData *arg, bool disconnectDriver);
-    Outcome release(UMockdevIoctlData *arg);
-    Outcome driverIoctl(UMockdevIoctlData *arg);
+    static void onConnected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, void *self);
+    Outcome dispatch(UMockdevIoctlClient *client, unsigned long request, UMockdevIoctlData *arg);
+    Outcome submitUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
+    Outcome reapUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
+    Outcome discardUrb(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
+    Outcome claim(UMockdevIoctlClient *client, UMockdevIoctlData *arg, bool disconnectDriver);
+    Outcome release(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
+    Outcome driverIoctl(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
+    Outcome getDriver(UMockdevIoctlData *arg);
+    // What the kernel does when a client has closed the node: its URBs are dropped and
+    // its claim ends (the serial driver is not bound again). umockdev tells of a new
+    // client but not of its end, so every request and every look at the record first
+    // looks for clients whose connection umockdev has closed.
+    void sweepClosedClients();
+    // Who has interface 0: the serial driver, a client through usbfs, or nobody; the
+    // interface's driver link in sysfs follows, as the kernel's does.
+    void setHolder(const std::string &driver, UMockdevIoctlClient *client);
+    GadgetRecord snapshot();
     void controlTransfer(Urb urb);
     void bulkOut(Urb urb);
     void complete(Urb urb, int status, int actualLength);
@@ -131,17 +166,26 @@ private:
     UMockdevTestbed *testbed_ = nullptr;
     UMockdevIoctlBase *handler_ = nullptr;
     unsigned long signalId_ = 0;
+    unsigned long connectedId_ = 0;
     int otherDevices_ = 0;
 
-    mutable std::mutex mutex_;
+    std::string driverLink_;  // the Brimel interface's driver link in the testbed's sysfs
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
     bool closed_ = false;
     bool gone_ = false;
     bool inHalted_ = false;
     EmulatedDevice device_;
+    std::function<void(std::span<const std::uint8_t>)> frameHook_;
+    std::string driver_ = "cp210x";            // bound to interface 0: "cp210x", "usbfs" or none
+    UMockdevIoctlClient *claimant_ = nullptr;  // the client that holds interface 0
     std::deque<Urb> waitingIn_;
-    std::deque<Urb> reapable_;
+    std::map<UMockdevIoctlClient *, std::deque<Urb>> reapable_;  // per client
     std::deque<Bytes> inPackets_;
     GadgetRecord record_;
+    // Clients not seen closed yet, each held by a reference until then.
+    std::set<UMockdevIoctlClient *> open_;
 
     Outcome clearHalt(UMockdevIoctlData *arg);
     void stallWaitingIn();
