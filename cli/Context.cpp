@@ -99,16 +99,17 @@ Session &Context::session() {
 
     auto session = std::make_unique<Session>(bus().usb(), bus().clock());
     const auto waitMs = static_cast<std::uint32_t>(std::max(0.0, options.waitSeconds) * 1000.0);
-    std::uint32_t waited = 0;
+    // The wait counts real time, the tries' own included, not only the pauses.
+    const std::uint32_t waitStart = bus().clock().tickMs();
     for (;;) {
         const Status opened = bus().open(*session, chosen_->device.portPath);
         if (opened) break;
         const std::string where = "the Brimel at USB port " + chosen_->device.portPath;
         switch (opened.error()) {
             case SessionError::DeviceBusy: {
+                const std::uint32_t waited = bus().clock().tickMs() - waitStart;
                 if (waited < waitMs && !interrupted()) {
-                    pause(kBusyRetryMs);
-                    waited += kBusyRetryMs;
+                    pause(std::min(kBusyRetryMs, waitMs - waited));
                     continue;
                 }
                 const auto holders = bus().holders(chosen_->device.portPath);
