@@ -237,7 +237,8 @@ Json deviceJson(const BusDevice &d) {
             {"node", d.emulated ? Json() : Json(d.device.node)},
             {"driver", d.device.driver.empty() ? Json() : Json(d.device.driver)},
             {"state", deviceState(d)},
-            {"holders", holders}};
+            {"holders", holders},
+            {"fix", deviceState(d) == "no-permission" ? Json(Context::permissionMessage(d)) : Json()}};
 }
 
 std::string holdersText(const std::vector<ProcessHolder> &holders) {

@@ -164,9 +164,9 @@ TEST_F(BrimelctlOnUmockdev, ListShowsEveryBridgeFromSysfsAndOpensNone) {
          {"--json", "list"},
          R"({"schema":1,"devices":[)"
          R"({"port":"1-2","serial":"2024","brimel":true,"product":"Brimel HDMI Processor",)"
-         R"("node":"/dev/bus/usb/001/002","driver":"cp210x","state":"usable","holders":[]},)"
+         R"("node":"/dev/bus/usb/001/002","driver":"cp210x","state":"usable","holders":[],"fix":null},)"
          R"({"port":"1-3","serial":"1999","brimel":false,"product":"Brimel HDMI Processor",)"
-         R"("node":"/dev/bus/usb/001/003","driver":"cp210x","state":"usable","holders":[]}]})"
+         R"("node":"/dev/bus/usb/001/003","driver":"cp210x","state":"usable","holders":[],"fix":null}]})"
          "\n"},
     };
     for (const ListCase &c : cases) {
@@ -434,7 +434,7 @@ TEST_F(HeldOnUmockdev, StatusEndsAtOnceAsBusyAndLeavesTheHolderItsClaim) {
          0,
          R"({"schema":1,"devices":[)"
          R"({"port":"1-2","serial":"2024","brimel":true,"product":"Brimel HDMI Processor",)"
-         R"("node":"/dev/bus/usb/001/002","driver":"usbfs","state":"busy","holders":[]}]})"
+         R"("node":"/dev/bus/usb/001/002","driver":"usbfs","state":"busy","holders":[],"fix":null}]})"
          "\n",
          ""},
     };
