@@ -147,18 +147,24 @@ public:
                 return SessionError::DeviceBusy;
             }
             lockFd_ = fd;
-            loadDemoState(device_, readAll());
+            loaded_ = readAll();
+            loadDemoState(device_, loaded_);
         }
         return DeviceBus::open(session, portPath);
     }
 
     void close(Session &session) override {
         DeviceBus::close(session);
+        // Written back only when it changed; truncated after the write, so a shrinking
+        // file never shows a torn state and an unchanged length costs no truncation.
         if (lockFd_ >= 0) {
             const std::string text = saveDemoState(device_);
-            if (::ftruncate(lockFd_, 0) == 0) {
-                const ssize_t n = ::pwrite(lockFd_, text.data(), text.size(), 0);
-                (void)n;
+            if (text != loaded_ &&
+                ::pwrite(lockFd_, text.data(), text.size(), 0) ==
+                    static_cast<ssize_t>(text.size()) &&
+                text.size() < loaded_.size()) {
+                const int truncated = ::ftruncate(lockFd_, static_cast<off_t>(text.size()));
+                (void)truncated;
             }
         }
         unlock();
@@ -206,6 +212,7 @@ private:
     std::string stateFile_;
     EmulatedDevice &device_;
     int lockFd_ = -1;
+    std::string loaded_;  // the state file's text when it was locked
 };
 
 }  // namespace
