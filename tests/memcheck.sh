@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the unit and GUI test programs of a build under valgrind's memcheck: any memory
+# Runs the unit, command-line and GUI test programs of a build under valgrind's memcheck: any memory
 # error or definite leak fails the run. tests/valgrind.supp holds the suppressions of
 # allocations that are not ours.
 #   tests/memcheck.sh [build folder]    (default: build/)
@@ -10,7 +10,7 @@ logs=$build/memcheck
 mkdir -p "$logs"
 export QT_QPA_PLATFORM=offscreen
 
-programs=("$build/tests/brimel_unit_tests")
+programs=("$build/tests/brimel_unit_tests" "$build/tests/cli/brimel_cli_tests")
 for p in "$build"/tests/gui/*test; do [ -x "$p" ] && programs+=("$p"); done
 
 status=0
