@@ -72,6 +72,15 @@ Session &Context::session() {
                               (devices.empty() ? std::string(" (no Brimel is attached)")
                                                : "; attached:" + deviceList(devices))};
         }
+        // Another bridge with the same IDs may be something else altogether: nothing is
+        // sent to a device that does not say it is a Brimel.
+        if (target->device.serial != Session::kSerial) {
+            throw Failure{
+                kExitNoDevice, "no-device",
+                "the device at USB port " + options.device + " is not a Brimel (serial number " +
+                    (target->device.serial.empty() ? std::string("none") : target->device.serial) +
+                    ", not 2024)"};
+        }
     } else {
         std::vector<const BusDevice *> brimels;
         for (const BusDevice &d : devices)
@@ -230,15 +239,16 @@ Json deviceJson(const BusDevice &d) {
     for (const ProcessHolder &h : d.holders)
         holders.push_back(
             {{"pid", h.pid}, {"command", h.command.empty() ? Json() : Json(h.command)}});
-    return {{"port", d.device.portPath},
-            {"serial", d.device.serial.empty() ? Json() : Json(d.device.serial)},
-            {"brimel", d.device.serial == Session::kSerial},
-            {"product", d.device.product.empty() ? Json() : Json(d.device.product)},
-            {"node", d.emulated ? Json() : Json(d.device.node)},
-            {"driver", d.device.driver.empty() ? Json() : Json(d.device.driver)},
-            {"state", deviceState(d)},
-            {"holders", holders},
-            {"fix", deviceState(d) == "no-permission" ? Json(Context::permissionMessage(d)) : Json()}};
+    return {
+        {"port", d.device.portPath},
+        {"serial", d.device.serial.empty() ? Json() : Json(d.device.serial)},
+        {"brimel", d.device.serial == Session::kSerial},
+        {"product", d.device.product.empty() ? Json() : Json(d.device.product)},
+        {"node", d.emulated ? Json() : Json(d.device.node)},
+        {"driver", d.device.driver.empty() ? Json() : Json(d.device.driver)},
+        {"state", deviceState(d)},
+        {"holders", holders},
+        {"fix", deviceState(d) == "no-permission" ? Json(Context::permissionMessage(d)) : Json()}};
 }
 
 std::string holdersText(const std::vector<ProcessHolder> &holders) {

@@ -231,10 +231,16 @@ TEST(Brimelctl, DeviceChoice) {
         EXPECT_EQ(o.out, "No Brimel bridge (USB 10c4:ea61) is attached.\n");
     }
     {
-        SCOPED_TRACE("a bridge with another serial number is not a Brimel");
+        SCOPED_TRACE("a bridge with another serial number is not a Brimel, also when named");
         CliRig rig(0);
         rig.bus().add("1234");
         EXPECT_EQ(rig.run({"get"}).exit, 3);
+        const Outcome o = rig.run({"--device", "1-1", "get"});
+        EXPECT_EQ(o.exit, 3);
+        EXPECT_EQ(o.err,
+                  "brimelctl: the device at USB port 1-1 is not a Brimel (serial number 1234, not "
+                  "2024)\n");
+        EXPECT_EQ(rig.usb().openCount, 0);
     }
 }
 
