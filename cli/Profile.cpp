@@ -25,8 +25,8 @@ const Json &need(const Json &j, const char *key, const std::string &where) {
 }
 
 void onlyKeys(const Json &j, std::initializer_list<const char *> keys, const std::string &where) {
-    for (const auto &[key, value] : j.items()) {
-        (void)value;
+    for (const auto &item : j.items()) {
+        const std::string &key = item.key();  // clang 14 cannot capture a structured binding
         if (std::find_if(keys.begin(), keys.end(), [&](const char *k) { return key == k; }) ==
             keys.end())
             throw Bad{where + ": unknown key '" + key + "'"};
