@@ -161,7 +161,7 @@ ProfileRead readProfile(std::string_view text) {
     Json root;
     try {
         root = Json::parse(text);
-    } catch (const Json::parse_error &e) {
+    } catch (const Json::exception &e) {  // a parse error, or a number too large (out_of_range)
         return {std::nullopt, std::string("not JSON: ") + e.what()};
     }
     try {
