@@ -16,8 +16,9 @@
 // and no edid-decode program: its path names nothing.
 //
 // Checked after every run (abort when broken):
-//   - the exit code is a documented one (0 to 9, 130);
+//   - the exit code is a documented one (0 to 9, 130), and 130 only after an interrupt;
 //   - no device is left open, and every open was matched by a close;
+//   - frames went to one device at most (the chosen one);
 //   - every frame a device received is a request frame: byte 0 is 0x10 or 0x11 and it
 //     has 3 to 43 bytes;
 //   - with --json: standard output is one line holding one JSON object with "schema": 1
@@ -405,6 +406,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (bus.library().isOpen(i)) broken("a device was left open", args, code, out.str());
     if (bus.library().openCount != bus.library().closeCount)
         broken("opens and closes do not match", args, code, out.str());
+    if (code == brimel::cli::kExitInterrupted && interrupted == 0)
+        broken("exit 130 without an interrupt", args, code, out.str());
+    int talkedTo = 0;
+    for (const brimel::EmulatedDevice *d : devices) talkedTo += d->log().empty() ? 0 : 1;
+    if (talkedTo > 1) broken("frames went to more than one device", args, code, out.str());
     for (const brimel::EmulatedDevice *d : devices)
         for (const brimel::Bytes &frame : d->log())
             if (frame.size() < kMinFrameBytes || frame.size() > kMaxFrameBytes ||
