@@ -22,8 +22,8 @@ const Json &need(const Json &j, const char *key, const std::string &where) {
 }
 
 void onlyKeys(const Json &j, std::initializer_list<const char *> keys, const std::string &where) {
-    for (const auto &[key, value] : j.items()) {
-        (void)value;
+    for (const auto &item : j.items()) {
+        const std::string &key = item.key();  // clang 14 cannot capture a structured binding
         if (std::find_if(keys.begin(), keys.end(), [&](const char *k) { return key == k; }) ==
             keys.end())
             throw Bad{where + ": unknown key '" + key + "'"};
@@ -158,7 +158,7 @@ ProfileRead readProfile(std::string_view text) {
     Json root;
     try {
         root = Json::parse(text);
-    } catch (const Json::parse_error &e) {
+    } catch (const Json::exception &e) {  // a parse error, or a number too large (out_of_range)
         return {std::nullopt, std::string("not JSON: ") + e.what()};
     }
     try {

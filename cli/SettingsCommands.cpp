@@ -105,7 +105,7 @@ std::vector<Change> plan(const SettingsBlock &block,
                          const std::vector<std::pair<const Setting *, std::uint8_t>> &wanted) {
     std::vector<Change> changes;
     for (const auto &[s, code] : wanted) {
-        const auto same = [&](const Change &c) { return c.setting == s; };
+        const auto same = [s = s](const Change &c) { return c.setting == s; };
         changes.erase(std::remove_if(changes.begin(), changes.end(), same), changes.end());
         if (current(block, *s) != code) changes.push_back({s, current(block, *s), code});
     }

@@ -49,9 +49,6 @@ std::string deviceString(UsbLibrary &usb, std::uint32_t index, DeviceStringKind 
     return buffer.data();
 }
 
-// The status record's byte that decides whether the status is shown.
-constexpr std::size_t kStatusStateByte = 27;
-
 }  // namespace
 
 std::string_view errorCode(SessionError error) {

@@ -41,7 +41,7 @@ fi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr "${extra[@]}"
 if [ "$mode" = fuzz ]; then
     cmake --build "$build" -j"$(nproc)" --target fuzz_edid_text fuzz_edid_file fuzz_edid_summary \
-        fuzz_infoframe_text fuzz_status_decode fuzz_emulator_frames
+        fuzz_infoframe_text fuzz_status_decode fuzz_emulator_frames fuzz_profile fuzz_cli_args
 else
     cmake --build "$build" -j"$(nproc)"
 fi

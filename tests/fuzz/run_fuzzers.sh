@@ -8,7 +8,7 @@ build=${BRIMEL_FUZZ_BUILD_DIR:-$here/build-fuzz}
 runs=${1:-10000000}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(edid_text edid_file edid_summary infoframe_text status_decode emulator_frames)
+[ ${#targets[@]} -gt 0 ] || targets=(edid_text edid_file edid_summary infoframe_text status_decode emulator_frames profile cli_args)
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DBRIMEL_FUZZ=ON \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
