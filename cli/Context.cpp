@@ -105,6 +105,7 @@ Session &Context::session() {
         target = brimels.front();
     }
     chosen_ = *target;
+    checkInterrupted("nothing was sent");
 
     auto session = std::make_unique<Session>(bus().usb(), bus().clock());
     const auto waitMs = static_cast<std::uint32_t>(std::max(0.0, options.waitSeconds) * 1000.0);

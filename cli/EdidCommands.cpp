@@ -261,26 +261,26 @@ void addEdidCommands(CLI::App &app, Context &ctx, Action &action) {
             if (!image)
                 ctx.fail(image.error(),
                          ro->display ? "reading the display's EDID" : "reading the EDID");
-            if (ctx.json()) {
-                ctx.emit({{"source", ro->display ? "display" : "device"},
-                          {"checksums_ok", edidChecksumsOk(*image)},
-                          {"edid", hexBytes(*image)}});
-                return;
-            }
             const std::string format =
                 !ro->format.empty() ? ro->format
                                     : (ro->file.empty() && ctx.env.console.outTty ? "hex" : "bin");
             const std::string text = format == "hex" ? EdidBytesToText(*image)
                                                      : std::string(image->begin(), image->end());
-            if (ro->file.empty()) {
+            if (!ro->file.empty()) {
+                std::ofstream out(ro->file, std::ios::binary | std::ios::trunc);
+                out << text;
+                out.flush();
+                if (!out) throw Failure{kExitFailure, "write-failed", "cannot write " + ro->file};
+            }
+            if (ctx.json()) {
+                ctx.emit({{"source", ro->display ? "display" : "device"},
+                          {"checksums_ok", edidChecksumsOk(*image)},
+                          {"edid", hexBytes(*image)},
+                          {"file", ro->file.empty() ? Json() : Json(ro->file)}});
+            } else if (ro->file.empty()) {
                 ctx.out() << text;
                 ctx.out().flush();
-                return;
             }
-            std::ofstream out(ro->file, std::ios::binary | std::ios::trunc);
-            out << text;
-            out.flush();
-            if (!out) throw Failure{kExitFailure, "write-failed", "cannot write " + ro->file};
         };
     });
 

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/Context.h"
 #include "cli/Profile.h"
+#include "device/Commands.h"
 #include "edid/BuiltinEdids.h"
 #include "infoframes/InfoframeText.h"
 #include "settings/RegisterMap.h"
@@ -177,6 +178,17 @@ std::string readFileBounded(const std::string &path, std::size_t limit) {
     return text;
 }
 
+// The text the device shows for a custom infoframe once `text` was sent: its register
+// reply holds 31 (HDR) or 17 (AVI) bytes after the echo and the status byte, zero past what
+// was sent, and shows as many as the infoframe's length byte names.
+std::string storedForm(InfoframeKind kind, const std::string &text) {
+    const std::vector<std::uint8_t> bytes = parseInfoframeText(*prepareInfoframeText(text, kind));
+    Record reply(kind == InfoframeKind::Hdr ? readlen::CustomHdr : readlen::CustomAvi, 0);
+    reply[0] = cmd::Register;
+    std::copy_n(bytes.begin(), std::min(bytes.size(), reply.size() - 2), reply.begin() + 2);
+    return storedInfoframeText(reply);
+}
+
 // What the device holds, as a profile.
 Profile deviceProfile(Context &ctx, bool withEdid) {
     Session &s = ctx.session();
@@ -325,7 +337,11 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
         action = [&ctx, saveFile, withEdid] {
             const std::string text = writeProfile(deviceProfile(ctx, *withEdid));
             if (*saveFile == "-") {
-                ctx.out() << text;
+                // With --json the profile is a member of the one object printed.
+                if (ctx.json())
+                    ctx.emit({{"profile", Json::parse(text)}});
+                else
+                    ctx.out() << text;
                 return;
             }
             std::ofstream out(*saveFile, std::ios::binary | std::ios::trunc);
@@ -366,8 +382,18 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
             const std::vector<Change> changes = plan(block, want.settings);
             const MatrixBlock wantMatrix = want.matrix ? encodeMatrix(*want.matrix) : MatrixBlock{};
             const bool matrixChanges = want.matrix && encodeMatrix(*have.matrix) != wantMatrix;
-            const bool hdrChanges = want.hdrInfoframe && *want.hdrInfoframe != *have.hdrInfoframe;
-            const bool aviChanges = want.aviInfoframe && *want.aviInfoframe != *have.aviInfoframe;
+            // Infoframes compare as the device will show them, so a text without its
+            // trailing zeros does not count as a change on every load.
+            const std::optional<std::string> wantHdr =
+                want.hdrInfoframe
+                    ? std::optional(storedForm(InfoframeKind::Hdr, *want.hdrInfoframe))
+                    : std::nullopt;
+            const std::optional<std::string> wantAvi =
+                want.aviInfoframe
+                    ? std::optional(storedForm(InfoframeKind::Avi, *want.aviInfoframe))
+                    : std::nullopt;
+            const bool hdrChanges = wantHdr && *wantHdr != *have.hdrInfoframe;
+            const bool aviChanges = wantAvi && *wantAvi != *have.aviInfoframe;
             // The EDID image matters for table 1, the one the user uploads.
             const auto tableSetting = findRegister(reg::EdidTable);
             std::uint8_t table = current(block, *tableSetting);
@@ -422,10 +448,10 @@ void addSettingsCommands(CLI::App &app, Context &ctx, Action &action) {
                 std::vector<std::string> others;
                 if (want.matrix && encodeMatrix(*after.matrix) != wantMatrix)
                     others.push_back("colour matrix: the device holds other values");
-                if (want.hdrInfoframe && *after.hdrInfoframe != *want.hdrInfoframe)
+                if (wantHdr && *after.hdrInfoframe != *wantHdr)
                     others.push_back("custom HDR infoframe: the device holds " +
                                      *after.hdrInfoframe);
-                if (want.aviInfoframe && *after.aviInfoframe != *want.aviInfoframe)
+                if (wantAvi && *after.aviInfoframe != *wantAvi)
                     others.push_back("custom AVI infoframe: the device holds " +
                                      *after.aviInfoframe);
                 if (!refused.empty() || !others.empty()) failNotTaken(refused, others);

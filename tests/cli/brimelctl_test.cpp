@@ -690,3 +690,51 @@ TEST(BrimelctlEdidDecode, WithoutTheDecoder) {
 
 }  // namespace
 }  // namespace brimel::cli::test
+
+namespace brimel::cli::test {
+namespace {
+
+TEST(BrimelctlEdges, InfoframesCompareAsTheDeviceShowsThem) {
+    Scratch scratch;
+    const std::string file = scratch.write(
+        "p.json",
+        R"({"format":"brimel-profile","version":1,"infoframes":{"avi":"82:02:0D:00:12"}})");
+    CliRig rig;
+    const Outcome first = rig.run({"settings", "load", file});
+    EXPECT_EQ(first.exit, 0) << first.err;
+    EXPECT_EQ(first.out, "changed custom AVI infoframe: 82:02:0d:00:12\n");
+    const Outcome again = rig.run({"settings", "load", file});
+    EXPECT_EQ(again.exit, 0) << again.err;
+    EXPECT_EQ(again.out, "The device already holds the profile.\n");
+}
+
+TEST(BrimelctlEdges, JsonWithFiles) {
+    Scratch scratch;
+    CliRig rig;
+    const std::string file = scratch.path("tv.bin");
+    const Outcome read = rig.run({"--json", "edid", "read", "--display", "-o", file});
+    EXPECT_EQ(read.exit, 0) << read.err;
+    const auto j = nlohmann::json::parse(read.out);
+    EXPECT_EQ(j["file"], file);
+    EXPECT_EQ(fs::file_size(file), 256u);
+
+    const Outcome save = rig.run({"--json", "settings", "save", "-"});
+    EXPECT_EQ(save.exit, 0) << save.err;
+    EXPECT_EQ(std::count(save.out.begin(), save.out.end(), '\n'), 1);
+    const auto p = nlohmann::json::parse(save.out);
+    EXPECT_EQ(p["schema"], 1);
+    EXPECT_EQ(p["profile"]["format"], "brimel-profile");
+    EXPECT_EQ(p["profile"]["settings"]["csc-out"], "follow-input");
+}
+
+TEST(BrimelctlEdges, AnInterruptBeforeTheDeviceIsOpenedSendsNothing) {
+    CliRig rig;
+    rig.interrupted = 1;
+    const Outcome o = rig.run({"get"});
+    EXPECT_EQ(o.exit, 130);
+    EXPECT_EQ(rig.usb().openCount, 0);
+    EXPECT_TRUE(rig.takeFrames().empty());
+}
+
+}  // namespace
+}  // namespace brimel::cli::test

@@ -23,7 +23,8 @@
 //     has 3 to 43 bytes;
 //   - with --json: standard output is one line holding one JSON object with "schema": 1
 //     (watch: any number of such lines; help and version texts are plain text; a profile
-//     saved to '-' is the profile), and an "error" object carries the run's exit code.
+//     saved to '-' is the "profile" member of that object), and an "error" object carries
+//     the run's exit code.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -275,13 +276,6 @@ void checkJson(const std::vector<std::string> &args, int code, const std::string
          (out.starts_with("brimelctl ") && out.find('\n') == out.size() - 1)))
         return;
     const std::vector<std::string> all = lines(out);
-    // A profile saved to standard output is the output.
-    if (code == 0 && contains(args, "save") && contains(args, "-") && !out.empty() &&
-        out.front() == '{' && all.size() > 1) {
-        if (!brimel::cli::readProfile(out).profile)
-            broken("the saved profile does not read back", args, code, out);
-        return;
-    }
     // watch prints one object per change, and nothing when interrupted before its first.
     if (contains(args, "watch")) {
         for (const std::string &l : all)
