@@ -48,6 +48,9 @@ struct Environment {
     std::vector<std::string> udevRuleDirs;
     // The edid-decode program `edid decode` and `edid check` run.
     std::string edidDecodeProgram = "edid-decode";
+    // The folder `doctor` takes as the system's root when it looks for udev rules ("" is
+    // the real one; tests give a small fake system).
+    std::string systemRoot = "";
 };
 
 // Runs brimelctl with `args` (without the program name) and returns its exit code.

@@ -63,6 +63,32 @@ struct Check {
     std::string fix;
 };
 
+constexpr const char *kApplyRule = "'sudo udevadm control --reload' and re-plug the Brimel";
+
+// Whether udev applies a rule for the bridge, and if not, what keeps it from doing so.
+Check udevRuleCheck(const std::vector<UdevRuleFile> &rules) {
+    std::string applied;
+    for (const UdevRuleFile &r : rules)
+        if (r.applied) applied += (applied.empty() ? "" : ", ") + r.path;
+    if (!applied.empty()) return {"udev rule", true, "installed: " + applied, ""};
+    for (const UdevRuleFile &r : rules)
+        if (!r.replacedBy.empty())
+            return {"udev rule", false,
+                    r.path + " is replaced by " + r.replacedBy +
+                        " (a file of the same name that udev reads instead)",
+                    "remove " + r.replacedBy + " or give it the rule of " + r.path + ", then " +
+                        kApplyRule};
+    if (!rules.empty())
+        return {"udev rule", false,
+                rules.front().path + " lies in a folder udev does not read",
+                "'sudo cp " + rules.front().path + " /etc/udev/rules.d/', then " + kApplyRule};
+    return {"udev rule", false, "no udev rule names 10c4:ea61",
+            std::string("install 70-brimel.rules into /etc/udev/rules.d (it comes with the "
+                        "package, or with 'cmake --install' under <prefix>/lib/udev/rules.d), "
+                        "then ") +
+                kApplyRule};
+}
+
 }  // namespace
 
 void addDeviceCommands(CLI::App &app, Context &ctx, Action &action) {
@@ -145,18 +171,8 @@ void addDeviceCommands(CLI::App &app, Context &ctx, Action &action) {
                      d.holders.empty() ? "" : "close that program, or use --wait SECONDS"});
             }
             if (!demo) {
-                const std::vector<std::string> rules = udevRulesFor(ctx.env.udevRuleDirs);
-                std::string found;
-                for (const std::string &r : rules) found += (found.empty() ? "" : ", ") + r;
-                checks.push_back(
-                    {"udev rule", !rules.empty(),
-                     rules.empty() ? "no udev rule names 10c4:ea61" : "installed: " + found,
-                     rules.empty()
-                         ? "install 70-brimel.rules into /etc/udev/rules.d (it comes with "
-                           "the package, or with 'cmake --install' under "
-                           "<prefix>/lib/udev/rules.d), then 'sudo udevadm control "
-                           "--reload' and re-plug the Brimel"
-                         : ""});
+                checks.push_back(udevRuleCheck(
+                    udevRulesFor(ctx.env.udevRuleDirs, ctx.env.systemRoot)));
                 std::string groups;
                 for (const std::string &g : userGroups()) groups += (groups.empty() ? "" : " ") + g;
                 const char *seat = std::getenv("XDG_SEAT");

@@ -152,33 +152,87 @@ std::vector<ProcessHolder> UsbInventory::holders(const std::vector<std::string> 
     return out;
 }
 
-std::vector<std::string> udevRulesFor(const std::vector<std::string> &extraDirs,
-                                      const std::string &root) {
-    std::vector<std::string> dirs{root + "/etc/udev/rules.d", root + "/run/udev/rules.d",
-                                  root + "/usr/lib/udev/rules.d", root + "/lib/udev/rules.d"};
-    for (const std::string &d : extraDirs) dirs.push_back(root + d);
-    std::vector<std::string> found;
-    for (const std::string &d : dirs) {
+const std::vector<std::string> &udevRuleDirs() {
+    // systemd's udev also reads /usr/local/lib; /lib is /usr/lib on a merged /usr.
+    static const std::vector<std::string> dirs{"/etc/udev/rules.d", "/run/udev/rules.d",
+                                               "/usr/local/lib/udev/rules.d",
+                                               "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
+    return dirs;
+}
+
+namespace {
+
+bool namesTheBridge(const fs::path &file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string body = lower(text.str());
+    for (const UsbDeviceId &id : supportedUsbDevices()) {
+        char vid[8], pid[8];
+        std::snprintf(vid, sizeof vid, "%04x", id.vendor);
+        std::snprintf(pid, sizeof pid, "%04x", id.product);
+        if (body.find(vid) != std::string::npos && body.find(pid) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// The ".rules" entries of `dir` (files, links, links to /dev/null alike), sorted.
+std::vector<fs::path> ruleEntries(const fs::path &dir) {
+    std::vector<fs::path> entries;
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(dir, ec))
+        if (entry.path().extension() == ".rules") entries.push_back(entry.path());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+}  // namespace
+
+std::vector<UdevRuleFile> udevRulesFor(const std::vector<std::string> &extraDirs,
+                                       const std::string &root) {
+    std::vector<UdevRuleFile> found;
+    std::vector<std::string> seen;  // resolved paths already listed
+    std::vector<std::string> udevFolders;
+    // The first entry of each name in udev's order is the one udev reads.
+    std::vector<std::pair<std::string, fs::path>> winners;
+    const auto add = [&](const fs::path &entry, bool udevReads) {
         std::error_code ec;
-        for (const auto &entry : fs::directory_iterator(d, ec)) {
-            if (entry.path().extension() != ".rules") continue;
-            std::ifstream in(entry.path());
-            std::stringstream text;
-            text << in.rdbuf();
-            const std::string body = lower(text.str());
-            bool names = false;
-            for (const UsbDeviceId &id : supportedUsbDevices()) {
-                char vid[8], pid[8];
-                std::snprintf(vid, sizeof vid, "%04x", id.vendor);
-                std::snprintf(pid, sizeof pid, "%04x", id.product);
-                names = names || (body.find(vid) != std::string::npos &&
-                                  body.find(pid) != std::string::npos);
-            }
-            const std::string path = fs::weakly_canonical(entry.path(), ec).string();
-            if (names && std::find(found.begin(), found.end(), path) == found.end())
-                found.push_back(path);
+        const std::string resolved = fs::weakly_canonical(entry, ec).string();
+        if (std::find(seen.begin(), seen.end(), resolved) != seen.end()) return;
+        seen.push_back(resolved);
+        if (!namesTheBridge(entry)) return;
+        UdevRuleFile file{resolved, false, {}};
+        if (udevReads) {
+            const std::string name = entry.filename().string();
+            const auto w = std::find_if(winners.begin(), winners.end(),
+                                        [&](const auto &n) { return n.first == name; });
+            const std::string winner = fs::weakly_canonical(w->second, ec).string();
+            if (winner == resolved)
+                file.applied = true;
+            else
+                file.replacedBy = w->second.string();
+        }
+        found.push_back(file);
+    };
+    for (const std::string &d : udevRuleDirs()) {
+        std::error_code ec;
+        const std::string folder = fs::weakly_canonical(root + d, ec).string();
+        // /lib and /usr/lib are one folder on a merged /usr: read it once.
+        if (std::find(udevFolders.begin(), udevFolders.end(), folder) != udevFolders.end())
+            continue;
+        udevFolders.push_back(folder);
+        for (const fs::path &entry : ruleEntries(root + d)) {
+            const std::string name = entry.filename().string();
+            if (std::none_of(winners.begin(), winners.end(),
+                             [&](const auto &w) { return w.first == name; }))
+                winners.emplace_back(name, entry);
         }
     }
+    for (const std::string &d : udevRuleDirs())
+        for (const fs::path &entry : ruleEntries(root + d)) add(entry, true);
+    for (const std::string &d : extraDirs)
+        for (const fs::path &entry : ruleEntries(root + d)) add(entry, false);
     return found;
 }
 

@@ -55,9 +55,24 @@ private:
     std::string devRoot_;
 };
 
-// The installed udev rule files that name the bridge's VID:PID, searched in the
-// directories udev reads (and in `extraDirs`, such as an install prefix's).
-std::vector<std::string> udevRulesFor(const std::vector<std::string> &extraDirs = {},
-                                      const std::string &root = "");
+// A udev rule file that names the bridge's VID:PID.
+struct UdevRuleFile {
+    std::string path;  // where it lies (symbolic links resolved)
+    // udev reads it: it lies in one of udev's folders and no file of the same name in a
+    // folder udev prefers replaces it.
+    bool applied = false;
+    // The file of the same name that replaces it (a link to /dev/null masks it), or
+    // empty; a file that is not applied and not replaced lies where udev never looks.
+    std::string replacedBy;
+};
+
+// The folders udev reads rules from, the one it prefers first: a file in an earlier
+// folder replaces a file of the same name in a later one.
+const std::vector<std::string> &udevRuleDirs();
+
+// The rule files that name the bridge's VID:PID in udev's folders and in `extraDirs`
+// (such as an install prefix's, which udev may not read), in that order, each file once.
+std::vector<UdevRuleFile> udevRulesFor(const std::vector<std::string> &extraDirs = {},
+                                       const std::string &root = "");
 
 }  // namespace brimel

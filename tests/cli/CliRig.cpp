@@ -56,8 +56,9 @@ Outcome CliRig::run(const std::vector<std::string> &args, const std::string &inp
                         });
                     },
                     &interrupted,
-                    {},
-                    edidDecodeProgram};
+                    {"/opt/brimel/lib/udev/rules.d"},
+                    edidDecodeProgram,
+                    systemRoot};
     Outcome o;
     o.exit = brimel::cli::run(args, env);
     o.out = out.str();

@@ -41,6 +41,8 @@ public:
     // Called on every open the program tries; may change the bus (a busy device lets go).
     std::function<void(int attempt)> onOpen;
     std::string edidDecodeProgram = "edid-decode";
+    // Where `doctor` looks for udev's folders ("" is the real system).
+    std::string systemRoot;
 
 private:
     EmulatedBus bus_{clock};

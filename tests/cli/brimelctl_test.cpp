@@ -737,4 +737,75 @@ TEST(BrimelctlEdges, AnInterruptBeforeTheDeviceIsOpenedSendsNothing) {
 }
 
 }  // namespace
+// doctor tells whether udev applies a rule for the bridge and, when it does not, why and
+// the one fix; the exit code is 1 whenever a check fails.
+TEST(BrimelctlDoctor, UdevRule) {
+    const std::string ours =
+        "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"ea61\", "
+        "TAG+=\"uaccess\"\n";
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> files;  // path, text ("->" links)
+        int exit;
+        std::string lines;  // the check's lines, with ROOT for the fake system's root
+    };
+    const Case cases[] = {
+        {{{"usr/lib/udev/rules.d/70-brimel.rules", ours}},
+         0,
+         "  ok    udev rule: installed: ROOT/usr/lib/udev/rules.d/70-brimel.rules\n"},
+        {{{"usr/lib/udev/rules.d/70-brimel.rules", ours},
+          {"etc/udev/rules.d/70-brimel.rules", "->/dev/null"}},
+         1,
+         "  FAIL  udev rule: ROOT/usr/lib/udev/rules.d/70-brimel.rules is replaced by "
+         "ROOT/etc/udev/rules.d/70-brimel.rules (a file of the same name that udev reads "
+         "instead)\n"
+         "        fix: remove ROOT/etc/udev/rules.d/70-brimel.rules or give it the rule of "
+         "ROOT/usr/lib/udev/rules.d/70-brimel.rules, then 'sudo udevadm control --reload' and "
+         "re-plug the Brimel\n"},
+        {{{"opt/brimel/lib/udev/rules.d/70-brimel.rules", ours}},
+         1,
+         "  FAIL  udev rule: ROOT/opt/brimel/lib/udev/rules.d/70-brimel.rules lies in a folder "
+         "udev does not read\n"
+         "        fix: 'sudo cp ROOT/opt/brimel/lib/udev/rules.d/70-brimel.rules "
+         "/etc/udev/rules.d/', then 'sudo udevadm control --reload' and re-plug the Brimel\n"},
+        {{},
+         1,
+         "  FAIL  udev rule: no udev rule names 10c4:ea61\n"
+         "        fix: install 70-brimel.rules into /etc/udev/rules.d (it comes with the "
+         "package, or with 'cmake --install' under <prefix>/lib/udev/rules.d), then 'sudo "
+         "udevadm control --reload' and re-plug the Brimel\n"},
+    };
+    for (const Case &c : cases) {
+        Scratch system;
+        for (const auto &[path, text] : c.files) {
+            fs::create_directories((system.dir / path).parent_path());
+            if (text.rfind("->", 0) == 0)
+                fs::create_symlink(text.substr(2), system.dir / path);
+            else
+                system.write(path, text);
+        }
+        std::string expected = c.lines;
+        const std::string root = fs::weakly_canonical(system.dir).string();
+        for (std::size_t at; (at = expected.find("ROOT")) != std::string::npos;)
+            expected.replace(at, 4, root);
+        SCOPED_TRACE(expected);
+        CliRig rig;
+        rig.systemRoot = root;
+        const Outcome o = rig.run({"doctor"});
+        EXPECT_EQ(o.exit, c.exit);
+        const auto from = o.out.find("udev rule: ");
+        ASSERT_NE(from, std::string::npos) << o.out;
+        const auto start = o.out.rfind('\n', from) + 1;
+        const auto end = o.out.rfind('\n', o.out.find("session: ", from)) + 1;  // next check
+        EXPECT_EQ(o.out.substr(start, end - start), expected);
+        EXPECT_TRUE(rig.takeFrames().empty());  // doctor opens nothing
+
+        const auto json = nlohmann::json::parse(rig.run({"--json", "doctor"}).out);
+        const auto check = std::find_if(json["checks"].begin(), json["checks"].end(),
+                                        [](const auto &k) { return k["check"] == "udev rule"; });
+        ASSERT_NE(check, json["checks"].end());
+        EXPECT_EQ((*check)["ok"], c.exit == 0);
+        EXPECT_EQ((*check)["fix"].is_null(), c.exit == 0);
+    }
+}
+
 }  // namespace brimel::cli::test

@@ -110,24 +110,75 @@ TEST(UsbInventory, NodeAccess) {
     EXPECT_FALSE(sys.inventory().access((sys.root / "missing").string()).exists);
 }
 
+// Which rule files name the bridge, and whether udev applies them: udev reads its own
+// folders only, and a file in a folder it prefers replaces one of the same name.
 TEST(UsbInventory, UdevRulesThatNameTheBridge) {
-    FakeSystem sys;
-    sys.file("etc/udev/rules.d/70-brimel.rules",
-             "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"10C4\", ATTRS{idProduct}==\"EA61\", "
-             "TAG+=\"uaccess\"\n");
-    sys.file("usr/lib/udev/rules.d/60-other.rules",
-             "ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"0001\"\n");
-    sys.file("opt/brimel/lib/udev/rules.d/70-brimel.rules",
-             "ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"ea61\"\n");
-    sys.file("etc/udev/rules.d/70-brimel.rules.bak", "10c4 ea61\n");  // not a rule file
-    const auto found = udevRulesFor({"/opt/brimel/lib/udev/rules.d"}, sys.root.string());
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0],
-              fs::weakly_canonical(sys.root / "etc/udev/rules.d/70-brimel.rules").string());
-    EXPECT_EQ(
-        found[1],
-        fs::weakly_canonical(sys.root / "opt/brimel/lib/udev/rules.d/70-brimel.rules").string());
-    EXPECT_TRUE(udevRulesFor({}, (sys.root / "nothing").string()).empty());
+    const std::string ours =
+        "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"10C4\", ATTRS{idProduct}==\"EA61\", "
+        "TAG+=\"uaccess\"\n";
+    const std::string other = "ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"0001\"\n";
+    struct Expected {
+        std::string path;  // under the fake root
+        bool applied;
+        std::string replacedBy;
+    };
+    struct Case {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> files;  // path, text ("->" links)
+        std::vector<Expected> expected;
+    };
+    const std::string prefix = "/opt/brimel/lib/udev/rules.d";
+    const Case cases[] = {
+        {"installed by the package, another vendor's rule and a backup beside it",
+         {{"usr/lib/udev/rules.d/70-brimel.rules", ours},
+          {"usr/lib/udev/rules.d/60-other.rules", other},
+          {"etc/udev/rules.d/70-brimel.rules.bak", ours}},
+         {{"usr/lib/udev/rules.d/70-brimel.rules", true, ""}}},
+        {"a copy in /etc replaces the package's",
+         {{"usr/lib/udev/rules.d/70-brimel.rules", ours},
+          {"etc/udev/rules.d/70-brimel.rules", ours}},
+         {{"etc/udev/rules.d/70-brimel.rules", true, ""},
+          {"usr/lib/udev/rules.d/70-brimel.rules", false, "/etc/udev/rules.d/70-brimel.rules"}}},
+        {"masked by a link to /dev/null",
+         {{"usr/lib/udev/rules.d/70-brimel.rules", ours},
+          {"etc/udev/rules.d/70-brimel.rules", "->/dev/null"}},
+         {{"usr/lib/udev/rules.d/70-brimel.rules", false, "/etc/udev/rules.d/70-brimel.rules"}}},
+        {"replaced by a file of the same name without the bridge",
+         {{"usr/local/lib/udev/rules.d/70-brimel.rules", ours},
+          {"run/udev/rules.d/70-brimel.rules", other}},
+         {{"usr/local/lib/udev/rules.d/70-brimel.rules", false,
+           "/run/udev/rules.d/70-brimel.rules"}}},
+        {"only under an install prefix udev does not read",
+         {{"opt/brimel/lib/udev/rules.d/70-brimel.rules", ours}},
+         {{"opt/brimel/lib/udev/rules.d/70-brimel.rules", false, ""}}},
+        {"the prefix's file linked into /etc is listed once, applied",
+         {{"opt/brimel/lib/udev/rules.d/70-brimel.rules", ours},
+          {"etc/udev/rules.d/70-brimel.rules", "->../../../opt/brimel/lib/udev/rules.d/70-brimel.rules"}},
+         {{"opt/brimel/lib/udev/rules.d/70-brimel.rules", true, ""}}},
+        {"/lib is /usr/lib on a merged /usr: one file",
+         {{"usr/lib/udev/rules.d/70-brimel.rules", ours}, {"lib", "->usr/lib"}},
+         {{"usr/lib/udev/rules.d/70-brimel.rules", true, ""}}},
+        {"no rule at all", {{"etc/udev/rules.d/60-other.rules", other}}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem sys;
+        for (const auto &[path, text] : c.files) {
+            if (text.rfind("->", 0) == 0)
+                sys.link(path, text.substr(2));
+            else
+                sys.file(path, text);
+        }
+        const auto found = udevRulesFor({prefix}, sys.root.string());
+        ASSERT_EQ(found.size(), c.expected.size());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const Expected &e = c.expected[i];
+            EXPECT_EQ(found[i].path, fs::weakly_canonical(sys.root / e.path).string());
+            EXPECT_EQ(found[i].applied, e.applied);
+            EXPECT_EQ(found[i].replacedBy,
+                      e.replacedBy.empty() ? "" : sys.root.string() + e.replacedBy);
+        }
+    }
 }
 
 }  // namespace
