@@ -79,8 +79,7 @@ Check udevRuleCheck(const std::vector<UdevRuleFile> &rules) {
                     "remove " + r.replacedBy + " or give it the rule of " + r.path + ", then " +
                         kApplyRule};
     if (!rules.empty())
-        return {"udev rule", false,
-                rules.front().path + " lies in a folder udev does not read",
+        return {"udev rule", false, rules.front().path + " lies in a folder udev does not read",
                 "'sudo cp " + rules.front().path + " /etc/udev/rules.d/', then " + kApplyRule};
     return {"udev rule", false, "no udev rule names 10c4:ea61",
             std::string("install 70-brimel.rules into /etc/udev/rules.d (it comes with the "
@@ -171,8 +170,8 @@ void addDeviceCommands(CLI::App &app, Context &ctx, Action &action) {
                      d.holders.empty() ? "" : "close that program, or use --wait SECONDS"});
             }
             if (!demo) {
-                checks.push_back(udevRuleCheck(
-                    udevRulesFor(ctx.env.udevRuleDirs, ctx.env.systemRoot)));
+                checks.push_back(
+                    udevRuleCheck(udevRulesFor(ctx.env.udevRuleDirs, ctx.env.systemRoot)));
                 std::string groups;
                 for (const std::string &g : userGroups()) groups += (groups.empty() ? "" : " ") + g;
                 const char *seat = std::getenv("XDG_SEAT");

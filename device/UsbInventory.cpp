@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "device/UsbDeviceTable.h"
@@ -152,15 +154,14 @@ std::vector<ProcessHolder> UsbInventory::holders(const std::vector<std::string> 
     return out;
 }
 
-const std::vector<std::string> &udevRuleDirs() {
-    // systemd's udev also reads /usr/local/lib; /lib is /usr/lib on a merged /usr.
-    static const std::vector<std::string> dirs{"/etc/udev/rules.d", "/run/udev/rules.d",
-                                               "/usr/local/lib/udev/rules.d",
-                                               "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
-    return dirs;
-}
-
 namespace {
+
+// The folders udev reads rules from, the one it prefers first: a file in an earlier
+// folder replaces a file of the same name in a later one. systemd's udev also reads
+// /usr/local/lib; /lib is /usr/lib on a merged /usr.
+constexpr const char *kUdevFolders[] = {"/etc/udev/rules.d", "/run/udev/rules.d",
+                                        "/usr/local/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                                        "/lib/udev/rules.d"};
 
 bool namesTheBridge(const fs::path &file) {
     std::ifstream in(file);
@@ -171,8 +172,7 @@ bool namesTheBridge(const fs::path &file) {
         char vid[8], pid[8];
         std::snprintf(vid, sizeof vid, "%04x", id.vendor);
         std::snprintf(pid, sizeof pid, "%04x", id.product);
-        if (body.find(vid) != std::string::npos && body.find(pid) != std::string::npos)
-            return true;
+        if (body.find(vid) != std::string::npos && body.find(pid) != std::string::npos) return true;
     }
     return false;
 }
@@ -192,47 +192,25 @@ std::vector<fs::path> ruleEntries(const fs::path &dir) {
 std::vector<UdevRuleFile> udevRulesFor(const std::vector<std::string> &extraDirs,
                                        const std::string &root) {
     std::vector<UdevRuleFile> found;
-    std::vector<std::string> seen;  // resolved paths already listed
-    std::vector<std::string> udevFolders;
-    // The first entry of each name in udev's order is the one udev reads.
-    std::vector<std::pair<std::string, fs::path>> winners;
-    const auto add = [&](const fs::path &entry, bool udevReads) {
-        std::error_code ec;
-        const std::string resolved = fs::weakly_canonical(entry, ec).string();
-        if (std::find(seen.begin(), seen.end(), resolved) != seen.end()) return;
-        seen.push_back(resolved);
-        if (!namesTheBridge(entry)) return;
-        UdevRuleFile file{resolved, false, {}};
-        if (udevReads) {
-            const std::string name = entry.filename().string();
-            const auto w = std::find_if(winners.begin(), winners.end(),
-                                        [&](const auto &n) { return n.first == name; });
-            const std::string winner = fs::weakly_canonical(w->second, ec).string();
-            if (winner == resolved)
-                file.applied = true;
-            else
-                file.replacedBy = w->second.string();
+    std::set<std::string> seen;  // resolved paths: a file reached twice is listed once
+    // Walking udev's folders in its order, the first entry of a name is the one udev
+    // reads; every later entry of that name is replaced by it.
+    std::map<std::string, fs::path> readByUdev;
+    const auto visit = [&](const fs::path &entry, bool udevFolder) {
+        UdevRuleFile file;
+        if (udevFolder) {
+            const auto [first, isFirst] = readByUdev.try_emplace(entry.filename().string(), entry);
+            file.applied = isFirst;
+            if (!isFirst) file.replacedBy = first->second.string();
         }
-        found.push_back(file);
+        std::error_code ec;
+        file.path = fs::weakly_canonical(entry, ec).string();
+        if (seen.insert(file.path).second && namesTheBridge(entry)) found.push_back(file);
     };
-    for (const std::string &d : udevRuleDirs()) {
-        std::error_code ec;
-        const std::string folder = fs::weakly_canonical(root + d, ec).string();
-        // /lib and /usr/lib are one folder on a merged /usr: read it once.
-        if (std::find(udevFolders.begin(), udevFolders.end(), folder) != udevFolders.end())
-            continue;
-        udevFolders.push_back(folder);
-        for (const fs::path &entry : ruleEntries(root + d)) {
-            const std::string name = entry.filename().string();
-            if (std::none_of(winners.begin(), winners.end(),
-                             [&](const auto &w) { return w.first == name; }))
-                winners.emplace_back(name, entry);
-        }
-    }
-    for (const std::string &d : udevRuleDirs())
-        for (const fs::path &entry : ruleEntries(root + d)) add(entry, true);
+    for (const char *d : kUdevFolders)
+        for (const fs::path &entry : ruleEntries(root + d)) visit(entry, true);
     for (const std::string &d : extraDirs)
-        for (const fs::path &entry : ruleEntries(root + d)) add(entry, false);
+        for (const fs::path &entry : ruleEntries(root + d)) visit(entry, false);
     return found;
 }
 

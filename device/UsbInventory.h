@@ -66,10 +66,6 @@ struct UdevRuleFile {
     std::string replacedBy;
 };
 
-// The folders udev reads rules from, the one it prefers first: a file in an earlier
-// folder replaces a file of the same name in a later one.
-const std::vector<std::string> &udevRuleDirs();
-
 // The rule files that name the bridge's VID:PID in udev's folders and in `extraDirs`
 // (such as an install prefix's, which udev may not read), in that order, each file once.
 std::vector<UdevRuleFile> udevRulesFor(const std::vector<std::string> &extraDirs = {},
